@@ -1,0 +1,128 @@
+#include "series.hpp"
+
+namespace skarvel {
+
+namespace {
+
+constexpr std::int32_t kCloseHour = 24;
+
+bool isLeapYear(std::int32_t year) {
+  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
+
+// A day close on the last day of a known month also closes the month. Month 0 has length 0,
+// so a day close with month 0 and day 0 closes it; months outside 0..12 never close.
+bool closesMonth(const RecordStamp& stamp) {
+  return stamp.month >= 0 && stamp.month <= 12 && stamp.day == DaysInMonth(stamp.month, stamp.year);
+}
+
+void readValues(InputReader& input, RecordLoopState& state) {
+  for (ColumnAccumulator& column : state.columns) {
+    double value = 0.0;
+    if (!input.readDouble(value)) {
+      state.errorFlag = true;  // the remaining columns are still read
+      continue;
+    }
+    if (value > MissingThreshold) {
+      column.daySum += value;
+      ++column.dayCount;
+    }
+  }
+}
+
+void closeDay(RecordLoopState& state, const RunOutputs& outputs) {
+  for (ColumnAccumulator& column : state.columns) {
+    column.monthSum += column.daySum;
+    column.monthCount += column.dayCount;
+  }
+  writeDailyRow(outputs.daily, state.stamp, state.columns);
+  outputs.console.put('.');
+  for (ColumnAccumulator& column : state.columns) {
+    column.daySum = 0.0;
+    column.dayCount = 0;
+  }
+}
+
+void closeMonth(RecordLoopState& state, const RunOutputs& outputs) {
+  for (ColumnAccumulator& column : state.columns) {
+    column.totalSum += column.monthSum;
+    column.totalCount += column.monthCount;
+  }
+  writeMonthlyRow(outputs.monthly, state.stamp, state.columns);
+  outputs.console.writeInt(state.stamp.month);
+  outputs.console.put('/');
+  outputs.console.writeInt(state.stamp.year);
+  outputs.console.put('\n');
+  outputs.console.flush();  // a line of progress per month, as on an interactive console
+  for (ColumnAccumulator& column : state.columns) {
+    column.monthSum = 0.0;
+    column.monthCount = 0;
+  }
+}
+
+// At the end of a loop that stopped inside a day, the open day and month count for the totals.
+void foldOpenPeriods(RecordLoopState& state) {
+  for (ColumnAccumulator& column : state.columns) {
+    column.monthSum += column.daySum;
+    column.monthCount += column.dayCount;
+    column.totalSum += column.monthSum;
+    column.totalCount += column.monthCount;
+  }
+}
+
+bool readStamp(InputReader& input, RecordStamp& stamp) {
+  // Like "%d%d%d%d": stops at the first field that cannot be read; later fields keep their
+  // previous values.
+  return input.readInt(stamp.year) && input.readInt(stamp.month) && input.readInt(stamp.day) &&
+         input.readInt(stamp.hour);
+}
+
+}  // namespace
+
+std::int32_t DaysInMonth(std::int32_t month, std::int32_t year) {
+  constexpr std::int32_t kLengths[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 0 || month > 12) {
+    return -1;
+  }
+  if (month == 2 && isLeapYear(year)) {
+    return 29;
+  }
+  return kLengths[month];
+}
+
+RecordLoopState::RecordLoopState(std::int32_t valueColumns)
+    : columns(valueColumns > 0 ? static_cast<std::size_t>(valueColumns) : 0) {}
+
+void runRecordLoop(InputReader& input, RecordLoopState& state, const RunOutputs& outputs) {
+  RecordStamp& stamp = state.stamp;
+  for (;;) {
+    if (!readStamp(input, stamp)) {
+      state.errorFlag = true;
+    }
+    if (!state.errorFlag) {
+      readValues(input, state);
+    }
+    input.skipLine();
+
+    if (stamp.hour == kCloseHour) {
+      if (state.errorFlag) {
+        return;  // a day with unreadable values is dropped, with its open month
+      }
+      closeDay(state, outputs);
+      if (closesMonth(stamp)) {
+        closeMonth(state, outputs);
+      }
+      if (outputs.daily.failed() || outputs.monthly.failed()) {
+        return;
+      }
+    }
+    if (state.errorFlag) {
+      if (stamp.hour < kCloseHour) {
+        foldOpenPeriods(state);
+      }
+      return;
+    }
+  }
+}
+
+}  // namespace skarvel

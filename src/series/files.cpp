@@ -1,0 +1,288 @@
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "series.hpp"
+
+namespace skarvel {
+
+namespace {
+
+constexpr std::size_t kReadBlock = std::size_t{1} << 20;
+constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
+constexpr char kCtrlZ = '\x1A';
+
+}  // namespace
+
+void FileCloser::operator()(std::FILE* file) const noexcept {
+  if (file != nullptr) {
+    std::fclose(file);
+  }
+}
+
+FileHandle openForReading(const std::string& name) {
+  std::error_code error;
+  if (std::filesystem::is_directory(name, error)) {
+    return nullptr;
+  }
+  // Binary: the reader does the text-mode translation itself, the same on every platform.
+  FileHandle file(std::fopen(name.c_str(), "rb"));
+  if (file) {
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  }
+  return file;
+}
+
+FileHandle createForWriting(const std::string& name) {
+  // Text mode: "\n" becomes the platform's native line end (CR LF on Windows).
+  FileHandle file(std::fopen(name.c_str(), "w"));
+  if (file) {
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  }
+  return file;
+}
+
+// ---------------------------------------------------------------------------------------------
+// InputReader
+//
+// The unread text is [pos_, end_) of buffer_, and *end_ is always a NUL sentinel, so scans stop
+// at the end of the buffered text without a bounds check per character. A scan that stops at
+// the sentinel while the file has more to give refills and scans again from the token's start.
+
+InputReader::InputReader(std::FILE* file) : file_(file), buffer_(kReadBlock + 1) {
+  pos_ = end_ = buffer_.data();
+  buffer_[0] = '\0';
+}
+
+bool InputReader::rewind() {
+  if (std::fseek(file_, 0, SEEK_SET) != 0) {
+    failed_ = true;
+    return false;
+  }
+  std::clearerr(file_);
+  pos_ = end_ = buffer_.data();
+  buffer_[0] = '\0';
+  sourceDone_ = false;
+  heldCarriageReturn_ = false;
+  return true;
+}
+
+std::size_t InputReader::readBlock(char* into, std::size_t capacity) {
+  const std::size_t got = std::fread(into, 1, capacity, file_);
+  if (got < capacity) {
+    failed_ = failed_ || std::ferror(file_) != 0;
+    sourceDone_ = true;
+  }
+  return got;
+}
+
+std::size_t InputReader::translateTextMode(char* data, std::size_t size) {
+  if (const void* ctrlZ = std::memchr(data, kCtrlZ, size)) {
+    size = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - data);
+    sourceDone_ = true;
+  }
+  char* carriageReturn = static_cast<char*>(std::memchr(data, '\r', size));
+  if (carriageReturn == nullptr) {
+    return size;
+  }
+  const char* read = carriageReturn;
+  const char* end = data + size;
+  char* write = carriageReturn;
+  while (read != end) {
+    if (*read == '\r') {
+      if (read + 1 == end && !sourceDone_) {
+        heldCarriageReturn_ = true;  // its LF, if any, is in the next block
+        break;
+      }
+      if (read + 1 != end && read[1] == '\n') {
+        ++read;
+        continue;
+      }
+    }
+    *write++ = *read++;
+  }
+  return static_cast<std::size_t>(write - data);
+}
+
+bool InputReader::refill() {
+  const auto rest = static_cast<std::size_t>(end_ - pos_);
+  bool added = false;
+  while (!added && !sourceDone_) {
+    if (buffer_.size() - 1 - rest < kReadBlock / 2) {
+      // A single token longer than the buffer: make room for it.
+      std::vector<char> larger(buffer_.size() * 2);
+      std::memcpy(larger.data(), pos_, rest);
+      buffer_.swap(larger);
+    } else {
+      std::memmove(buffer_.data(), pos_, rest);
+    }
+    char* data = buffer_.data();
+    std::size_t size = rest;
+    if (heldCarriageReturn_) {
+      data[size++] = '\r';
+      heldCarriageReturn_ = false;
+    }
+    const std::size_t fresh = rest;  // translation starts at the held CR, if any
+    size += readBlock(data + size, buffer_.size() - 1 - size);
+    size = fresh + translateTextMode(data + fresh, size - fresh);
+    pos_ = data;
+    end_ = data + size;
+    buffer_[size] = '\0';
+    added = size > rest;
+  }
+  return added;
+}
+
+bool InputReader::skipSpace() {
+  for (;;) {
+    while (isSpace(*pos_)) {
+      ++pos_;
+    }
+    if (pos_ != end_) {
+      return true;
+    }
+    if (!refill()) {
+      return false;
+    }
+  }
+}
+
+bool InputReader::readInt(std::int32_t& value) {
+  if (!skipSpace()) {
+    return false;
+  }
+  for (;;) {
+    const NumberScan scan = scanInt32(pos_, value);
+    if (scan.next != end_ || sourceDone_) {
+      pos_ = scan.next;
+      return scan.ok;
+    }
+    refill();  // the token may go on in the next block
+  }
+}
+
+bool InputReader::readDouble(double& value) {
+  if (!skipSpace()) {
+    return false;
+  }
+  for (;;) {
+    const NumberScan scan = scanDouble(pos_, value);
+    if (scan.next != end_ || sourceDone_) {
+      pos_ = scan.next;
+      return scan.ok;
+    }
+    refill();  // the token may go on in the next block
+  }
+}
+
+bool InputReader::readLine(std::string& line) {
+  line.clear();
+  for (;;) {
+    if (pos_ == end_ && !refill()) {
+      return !line.empty();
+    }
+    const auto* lineEnd =
+        static_cast<const char*>(std::memchr(pos_, '\n', static_cast<std::size_t>(end_ - pos_)));
+    if (lineEnd != nullptr) {
+      line.append(pos_, lineEnd + 1);
+      pos_ = lineEnd + 1;
+      return true;
+    }
+    line.append(pos_, end_);
+    pos_ = end_;
+  }
+}
+
+void InputReader::skipLine() {
+  for (;;) {
+    if (pos_ == end_ && !refill()) {
+      return;
+    }
+    const auto* lineEnd =
+        static_cast<const char*>(std::memchr(pos_, '\n', static_cast<std::size_t>(end_ - pos_)));
+    if (lineEnd != nullptr) {
+      pos_ = lineEnd + 1;
+      return;
+    }
+    pos_ = end_;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TextWriter
+
+TextWriter::TextWriter(std::FILE* file, bool owned)
+    : file_(file), owned_(owned), buffer_(kWriteBlock) {}
+
+TextWriter::~TextWriter() {
+  if (file_ == nullptr) {
+    return;
+  }
+  flush();
+  if (owned_) {
+    std::fclose(file_);
+  }
+}
+
+char* TextWriter::reserve(std::size_t size) {
+  if (buffer_.size() - used_ < size) {
+    flush();
+  }
+  return buffer_.data() + used_;
+}
+
+void TextWriter::write(std::string_view text) {
+  if (buffer_.size() - used_ < text.size()) {
+    flush();
+    if (text.size() >= buffer_.size()) {
+      if (!failed_ && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+        failed_ = true;
+      }
+      return;
+    }
+  }
+  std::memcpy(buffer_.data() + used_, text.data(), text.size());
+  used_ += text.size();
+}
+
+void TextWriter::put(char c) {
+  if (used_ == buffer_.size()) {
+    flush();
+  }
+  buffer_[used_++] = c;
+}
+
+void TextWriter::writeInt(std::int64_t value) {
+  char* out = reserve(24);
+  used_ = static_cast<std::size_t>(std::to_chars(out, out + 24, value).ptr - buffer_.data());
+}
+
+void TextWriter::writeNumber(double value) {
+  char* out = reserve(kMaxNumberText);
+  used_ = static_cast<std::size_t>(formatNumber(out, value) - buffer_.data());
+}
+
+bool TextWriter::flush() {
+  if (!failed_ && used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_) != used_) {
+    failed_ = true;
+  }
+  used_ = 0;
+  if (!failed_ && file_ != nullptr && std::fflush(file_) != 0) {
+    failed_ = true;
+  }
+  return !failed_;
+}
+
+bool TextWriter::close() {
+  bool ok = flush();
+  if (owned_ && file_ != nullptr) {
+    ok = std::fclose(file_) == 0 && ok;
+    file_ = nullptr;
+  }
+  failed_ = !ok;
+  return ok;
+}
+
+}  // namespace skarvel

@@ -1,0 +1,271 @@
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "series.hpp"
+
+namespace skarvel {
+
+namespace {
+
+constexpr bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Powers of ten that a double holds exactly.
+constexpr std::array<double, 23> kExactPowersOfTen = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A mantissa of at most this many significant digits is below 2^53 and so exact in a double.
+constexpr int kFastPathDigits = 15;
+constexpr int kExponentLimit = 100000;
+
+// The decimal exponent of the leading significant digit of the number text [first, last)
+// (digits, optional point, digits, optional exponent; no sign). Only called for a magnitude out
+// of range, which has a nonzero digit: a positive result means overflow, otherwise underflow.
+long leadingDigitExponent(const char* first, const char* last) {
+  long leading = 0;
+  long position = static_cast<long>(std::find_if_not(first, last, isDigit) - first) - 1;
+  bool found = false;
+  const char* p = first;
+  for (; p != last && (isDigit(*p) || *p == '.'); ++p) {
+    if (*p == '.') {
+      continue;
+    }
+    if (!found && *p != '0') {
+      leading = position;
+      found = true;
+    }
+    --position;
+  }
+  long exponent = 0;
+  if (p != last) {  // 'e' or 'E', optional sign, digits
+    ++p;
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') {
+      ++p;
+    }
+    for (; p != last; ++p) {
+      exponent = std::min<long>(exponent * 10 + (*p - '0'), kExponentLimit);
+    }
+    exponent = negative ? -exponent : exponent;
+  }
+  return leading + exponent;
+}
+
+// Converts the valid number text [first, last) (no sign) with full precision.
+double convertExactly(const char* first, const char* last) {
+  double value = 0.0;
+  const auto result = std::from_chars(first, last, value, std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range) {
+    return leadingDigitExponent(first, last) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  }
+  return value;
+}
+
+char* copyText(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+}  // namespace
+
+NumberScan scanDouble(const char* text, double& value) {
+  const char* p = text;
+  bool negative = false;
+  if (*p == '+' || *p == '-') {
+    negative = *p == '-';
+    ++p;
+  }
+  const char* mantissaStart = p;
+
+  std::uint64_t mantissa = 0;
+  int significantDigits = 0;
+  int exponent = 0;  // decimal exponent that applies to `mantissa`
+  bool anyDigit = false;
+
+  while (isDigit(*p)) {
+    anyDigit = true;
+    if (mantissa != 0 || *p != '0') {
+      if (significantDigits < 19) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+      } else {
+        ++exponent;
+      }
+      ++significantDigits;
+    }
+    ++p;
+  }
+  if (*p == '.') {
+    ++p;
+    while (isDigit(*p)) {
+      anyDigit = true;
+      if (mantissa != 0 || *p != '0') {
+        if (significantDigits < 19) {
+          mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+          --exponent;
+        }
+        ++significantDigits;
+      } else {
+        --exponent;
+      }
+      ++p;
+    }
+  }
+  if (!anyDigit) {
+    return {p, false};
+  }
+
+  const char* numberEnd = p;
+  if (*p == 'e' || *p == 'E') {
+    const char* q = p + 1;
+    bool negativeExponent = false;
+    if (*q == '+' || *q == '-') {
+      negativeExponent = *q == '-';
+      ++q;
+    }
+    if (isDigit(*q)) {
+      int explicitExponent = 0;
+      while (isDigit(*q)) {
+        explicitExponent = std::min(explicitExponent * 10 + (*q - '0'), kExponentLimit);
+        ++q;
+      }
+      exponent += negativeExponent ? -explicitExponent : explicitExponent;
+      numberEnd = q;
+    }
+    p = q;  // an exponent without digits is consumed but is not part of the number
+  }
+
+  double magnitude = 0.0;
+  if (mantissa == 0) {
+    magnitude = 0.0;
+  } else if (significantDigits <= kFastPathDigits && exponent >= -22 && exponent <= 22) {
+    // Both operands are exact, so one IEEE operation gives the correctly rounded result.
+    const auto exact = static_cast<double>(mantissa);
+    magnitude = exponent >= 0 ? exact * kExactPowersOfTen[static_cast<std::size_t>(exponent)]
+                              : exact / kExactPowersOfTen[static_cast<std::size_t>(-exponent)];
+  } else {
+    magnitude = convertExactly(mantissaStart, numberEnd);
+  }
+  value = negative ? -magnitude : magnitude;
+  return {p, true};
+}
+
+NumberScan scanInt32(const char* text, std::int32_t& value) {
+  const char* p = text;
+  bool negative = false;
+  if (*p == '+' || *p == '-') {
+    negative = *p == '-';
+    ++p;
+  }
+  if (!isDigit(*p)) {
+    return {p, false};
+  }
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+  std::int64_t magnitude = 0;
+  bool overflow = false;
+  while (isDigit(*p)) {
+    magnitude = magnitude * 10 + (*p - '0');
+    if (magnitude > kLimit) {
+      overflow = true;
+      magnitude = kLimit + 1;
+    }
+    ++p;
+  }
+  const std::int64_t signedValue = negative ? -magnitude : magnitude;
+  if (overflow || signedValue > std::numeric_limits<std::int32_t>::max() ||
+      signedValue < std::numeric_limits<std::int32_t>::min()) {
+    return {p, false};
+  }
+  value = static_cast<std::int32_t>(signedValue);
+  return {p, true};
+}
+
+int numberConversionResult(const char* text) {
+  const char* p = text;
+  while (isSpace(*p)) {
+    ++p;
+  }
+  if (*p == '\0') {
+    return -1;
+  }
+  double ignored = 0.0;
+  return scanDouble(p, ignored).ok ? 1 : 0;
+}
+
+char* formatNumber(char* out, double value) {
+  if (std::isnan(value)) {
+    return copyText(out, "-1.#IND");
+  }
+  if (std::isinf(value)) {
+    return copyText(out, value > 0 ? "1.#INF" : "-1.#INF");
+  }
+
+  // Six significant digits, rounded once: "d.ddddde+XX".
+  std::array<char, kMaxNumberText> scientific{};
+  const auto converted = std::to_chars(scientific.data(), scientific.data() + scientific.size(),
+                                       value, std::chars_format::scientific, 5);
+  const char* p = scientific.data();
+  if (*p == '-') {
+    *out++ = '-';
+    ++p;
+  }
+  std::array<char, 6> digits{};
+  digits[0] = *p;
+  std::memcpy(&digits[1], p + 2, 5);
+  int exponent = 0;
+  std::from_chars(p + 8 + (p[8] == '+' ? 1 : 0), converted.ptr, exponent);
+
+  int kept = 6;  // significant digits left after dropping trailing zeros
+  while (kept > 1 && digits[static_cast<std::size_t>(kept - 1)] == '0') {
+    --kept;
+  }
+  const auto digit = [&](int i) { return digits[static_cast<std::size_t>(i)]; };
+
+  if (exponent < -4 || exponent >= 6) {
+    *out++ = digit(0);
+    if (kept > 1) {
+      *out++ = '.';
+      for (int i = 1; i < kept; ++i) {
+        *out++ = digit(i);
+      }
+    }
+    *out++ = 'e';
+    *out++ = exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 100) {
+      *out++ = '0';
+    }
+    if (magnitude < 10) {
+      *out++ = '0';
+    }
+    return std::to_chars(out, out + 4, magnitude).ptr;
+  }
+  if (exponent < 0) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = exponent; i < -1; ++i) {
+      *out++ = '0';
+    }
+    for (int i = 0; i < kept; ++i) {
+      *out++ = digit(i);
+    }
+    return out;
+  }
+  for (int i = 0; i <= exponent; ++i) {
+    *out++ = digit(i);
+  }
+  if (kept > exponent + 1) {
+    *out++ = '.';
+    for (int i = exponent + 1; i < kept; ++i) {
+      *out++ = digit(i);
+    }
+  }
+  return out;
+}
+
+}  // namespace skarvel

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "series.hpp"
+#include "temp_input.hpp"
+
+namespace skarvel {
+namespace {
+
+using testing::fileWith;
+
+std::vector<std::string> linesOf(const std::string& bytes) {
+  FileHandle file = fileWith(bytes);
+  InputReader reader(file.get());
+  std::vector<std::string> lines;
+  std::string line;
+  while (reader.readLine(line)) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(InputReader, ReadsWholeLinesWithTheirLineEnds) {
+  EXPECT_EQ(linesOf("a\nb\n"), (std::vector<std::string>{"a\n", "b\n"}));
+  EXPECT_EQ(linesOf("a\nlast"), (std::vector<std::string>{"a\n", "last"}));
+  EXPECT_EQ(linesOf(""), std::vector<std::string>{});
+  EXPECT_EQ(linesOf("\n\n"), (std::vector<std::string>{"\n", "\n"}));
+}
+
+TEST(InputReader, ReadsTextModeLikeWindows) {
+  EXPECT_EQ(linesOf("a\r\nb\r\n"), (std::vector<std::string>{"a\n", "b\n"}));
+  EXPECT_EQ(linesOf("a\rb\n"), (std::vector<std::string>{"a\rb\n"}));
+  EXPECT_EQ(linesOf("a\r\r\nb"), (std::vector<std::string>{"a\r\n", "b"}));
+  EXPECT_EQ(linesOf("a\nb\x1A"
+                    "c\nd\n"),
+            (std::vector<std::string>{"a\n", "b"}));
+  EXPECT_EQ(linesOf("end\r"), (std::vector<std::string>{"end\r"}));
+}
+
+TEST(InputReader, JoinsCrLfSplitAcrossBlocks) {
+  // The first block ends between CR and LF.
+  const std::string first((std::size_t{1} << 20) - 1, 'x');
+  const auto lines = linesOf(first + "\r\nnext\r\n");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], first + "\n");
+  EXPECT_EQ(lines[1], "next\n");
+}
+
+TEST(InputReader, ReadsLinesLongerThanItsBlocks) {
+  const std::string huge(3'000'000, '7');
+  EXPECT_EQ(linesOf(huge + "\nx\n"), (std::vector<std::string>{huge + "\n", "x\n"}));
+}
+
+TEST(InputReader, ReadsTokensAcrossLinesAndBlocks) {
+  std::string text;
+  double expectedSum = 0.0;
+  for (int i = 0; i < 200000; ++i) {
+    text += std::to_string(i) + ".25 ";
+    expectedSum += i + 0.25;
+    if (i % 7 == 0) {
+      text += "\r\n";
+    }
+  }
+  FileHandle file = fileWith(text);
+  InputReader reader(file.get());
+  double sum = 0.0;
+  double value = 0.0;
+  int count = 0;
+  while (reader.readDouble(value)) {
+    sum += value;
+    ++count;
+  }
+  EXPECT_EQ(count, 200000);
+  EXPECT_EQ(sum, expectedSum);
+}
+
+TEST(InputReader, ReadsATokenLongerThanItsBuffer) {
+  const std::string digits = "1" + std::string(3'000'000, '0');
+  FileHandle file = fileWith("  " + digits + " 2");
+  InputReader reader(file.get());
+  double value = 0.0;
+  ASSERT_TRUE(reader.readDouble(value));
+  EXPECT_TRUE(std::isinf(value));
+  ASSERT_TRUE(reader.readDouble(value));
+  EXPECT_EQ(value, 2.0);
+}
+
+TEST(InputReader, LeavesWhatAFailedConversionDidNotConsume) {
+  FileHandle file = fileWith("1 x 2\n- 3\n");
+  InputReader reader(file.get());
+  double value = 0.0;
+  EXPECT_TRUE(reader.readDouble(value));
+  EXPECT_FALSE(reader.readDouble(value));  // "x" stays
+  EXPECT_FALSE(reader.readDouble(value));
+  reader.skipLine();
+  EXPECT_FALSE(reader.readDouble(value));  // "-" is consumed
+  ASSERT_TRUE(reader.readDouble(value));
+  EXPECT_EQ(value, 3.0);
+  EXPECT_FALSE(reader.readDouble(value));
+}
+
+TEST(InputReader, ReadsStampIntegers) {
+  FileHandle file = fileWith("2001\t1 31\r\n24 7.5");
+  InputReader reader(file.get());
+  std::int32_t year = 0, month = 0, day = 0, hour = 0, next = 0;
+  EXPECT_TRUE(reader.readInt(year) && reader.readInt(month) && reader.readInt(day) &&
+              reader.readInt(hour));
+  EXPECT_EQ(year, 2001);
+  EXPECT_EQ(hour, 24);
+  EXPECT_TRUE(reader.readInt(next));
+  EXPECT_EQ(next, 7);
+  EXPECT_FALSE(reader.readInt(next));  // ".5" is no integer
+}
+
+TEST(InputReader, RewindsToTheStart) {
+  FileHandle file = fileWith("first\r\nsecond\n");
+  InputReader reader(file.get());
+  std::string line;
+  ASSERT_TRUE(reader.readLine(line));
+  ASSERT_TRUE(reader.readLine(line));
+  EXPECT_FALSE(reader.readLine(line));
+  ASSERT_TRUE(reader.rewind());
+  ASSERT_TRUE(reader.readLine(line));
+  EXPECT_EQ(line, "first\n");
+  EXPECT_FALSE(reader.failed());
+}
+
+TEST(TextWriter, WritesThroughItsBuffer) {
+  FileHandle file(std::tmpfile());
+  {
+    TextWriter writer(file.get(), false);
+    writer.write("a\t");
+    writer.writeInt(-42);
+    writer.put('\t');
+    writer.writeNumber(1234567.0);
+    writer.write(std::string(3'000'000, 'z'));
+    writer.put('\n');
+    EXPECT_TRUE(writer.close());
+  }
+  const std::string content = testing::contentOf(file.get());
+  EXPECT_EQ(content.substr(0, 18), "a\t-42\t1.23457e+006");
+  EXPECT_EQ(content.size(), 18u + 3'000'000u + 1u);
+}
+
+}  // namespace
+}  // namespace skarvel

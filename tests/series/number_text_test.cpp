@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "series.hpp"
+
+namespace skarvel {
+namespace {
+
+struct DoubleCase {
+  std::string text;
+  bool ok;
+  std::size_t consumed;
+  double value;
+};
+
+TEST(ScanDouble, FollowsTheNumberGrammar) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const DoubleCase cases[] = {
+      {"5", true, 1, 5.0},
+      {"5.", true, 2, 5.0},
+      {".5", true, 2, 0.5},
+      {"5.25", true, 4, 5.25},
+      {"-3.1 ", true, 4, -3.1},
+      {"+2", true, 2, 2.0},
+      {"1.2e-3", true, 6, 1.2e-3},
+      {"1.5E+2x", true, 6, 150.0},
+      {"5.e3", true, 4, 5000.0},
+      {"-9999", true, 5, -9999.0},
+      {"1,5", true, 1, 1.0},
+      {"1.5x", true, 3, 1.5},
+      {"0x10", true, 1, 0.0},
+      {"1e", true, 2, 1.0},  // the exponent without digits is consumed, not converted
+      {"1e+", true, 3, 1.0},
+      {"2E-x", true, 3, 2.0},
+      {"1e999", true, 5, inf},
+      {"-1e999", true, 6, -inf},
+      {"1e-999", true, 6, 0.0},
+      {"1e99999999999999999999", true, 22, inf},
+      {"0e99999", true, 7, 0.0},
+      {"0.000000000000000000000000000001", true, 32, 1e-30},
+      {"123456789012345678901234567890", true, 30, 1.2345678901234568e29},
+      {"0.1000000000000000055511151231257827", true, 36, 0.1},
+      {"9007199254740993", true, 16, 9007199254740992.0},
+      {"4.9e-324", true, 8, 4.9e-324},
+      {"-", false, 1, 0.0},
+      {"+", false, 1, 0.0},
+      {".", false, 1, 0.0},
+      {"-.", false, 2, 0.0},
+      {"-.e5", false, 2, 0.0},
+      {"--5", false, 1, 0.0},
+      {"x", false, 0, 0.0},
+      {"inf", false, 0, 0.0},
+      {"nan", false, 0, 0.0},
+      {"Infiltration", false, 0, 0.0},
+      {"", false, 0, 0.0},
+  };
+  for (const DoubleCase& c : cases) {
+    double value = 0.0;
+    const NumberScan scan = scanDouble(c.text.c_str(), value);
+    EXPECT_EQ(scan.ok, c.ok) << c.text;
+    EXPECT_EQ(static_cast<std::size_t>(scan.next - c.text.c_str()), c.consumed) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(value, c.value) << c.text;
+    }
+  }
+}
+
+TEST(ScanDouble, KeepsTheSignOfZero) {
+  double value = 0.0;
+  ASSERT_TRUE(scanDouble("-0", value).ok);
+  EXPECT_TRUE(std::signbit(value));
+  ASSERT_TRUE(scanDouble("-1e-999", value).ok);
+  EXPECT_TRUE(std::signbit(value));
+  EXPECT_EQ(value, 0.0);
+}
+
+TEST(ScanInt32, ReadsSignedDecimalIntegers) {
+  struct Case {
+    std::string text;
+    bool ok;
+    std::size_t consumed;
+    std::int32_t value;
+  };
+  const Case cases[] = {
+      {"2001", true, 4, 2001},
+      {"-7 ", true, 2, -7},
+      {"+24", true, 3, 24},
+      {"12.5", true, 2, 12},
+      {"2147483647", true, 10, 2147483647},
+      {"-2147483648", true, 11, -2147483647 - 1},
+      {"2147483648", false, 10, 0},
+      {"-2147483649", false, 11, 0},
+      {"20010101011", false, 11, 0},
+      {"99999999999999999999999", false, 23, 0},
+      {"-", false, 1, 0},
+      {"-x", false, 1, 0},
+      {"x", false, 0, 0},
+      {".5", false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    std::int32_t value = 0;
+    const NumberScan scan = scanInt32(c.text.c_str(), value);
+    EXPECT_EQ(scan.ok, c.ok) << c.text;
+    EXPECT_EQ(static_cast<std::size_t>(scan.next - c.text.c_str()), c.consumed) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(value, c.value) << c.text;
+    }
+  }
+}
+
+TEST(NumberConversionResult, TellsNumberFromTextAndBlankness) {
+  EXPECT_EQ(numberConversionResult("  2001 1 1 1\n"), 1);
+  EXPECT_EQ(numberConversionResult("1 station\n"), 1);
+  EXPECT_EQ(numberConversionResult("\n\t"), -1);
+  EXPECT_EQ(numberConversionResult(""), -1);
+  EXPECT_EQ(numberConversionResult("year month\n"), 0);
+  EXPECT_EQ(numberConversionResult("Infiltration [mm]\n"), 0);
+  EXPECT_EQ(numberConversionResult("- 5\n"), 0);
+  EXPECT_EQ(numberConversionResult("\v\t7"), 1);
+}
+
+std::string format(double value) {
+  char text[kMaxNumberText];
+  return std::string(text, formatNumber(text, value));
+}
+
+TEST(FormatNumber, WritesSixSignificantDigits) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::pair<double, std::string> cases[] = {
+      {0.5, "0.5"},
+      {12.0, "12"},
+      {0.0, "0"},
+      {-0.0, "-0"},
+      {1234567.0, "1.23457e+006"},
+      {0.00001, "1e-005"},
+      {0.0001, "0.0001"},
+      {0.00012345678, "0.000123457"},
+      {999999.0, "999999"},
+      {999999.5, "1e+006"},
+      {100000.0, "100000"},
+      {123456.4, "123456"},
+      {-2.5, "-2.5"},
+      {1.0 / 3.0, "0.333333"},
+      {2.0 / 3.0, "0.666667"},
+      {-9999.0, "-9999"},
+      {1e100, "1e+100"},
+      {1.5e300, "1.5e+300"},
+      {-1e-300, "-1e-300"},
+      {4.9e-324, "4.94066e-324"},
+      {0.000099999951, "0.0001"},
+      {2.0000004, "2"},
+      {inf, "1.#INF"},
+      {-inf, "-1.#INF"},
+      {std::numeric_limits<double>::quiet_NaN(), "-1.#IND"},
+  };
+  for (const auto& [value, expected] : cases) {
+    EXPECT_EQ(format(value), expected) << value;
+  }
+}
+
+}  // namespace
+}  // namespace skarvel
