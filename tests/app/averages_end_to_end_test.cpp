@@ -212,5 +212,17 @@ TEST_F(EndToEnd, NumberTextOfMeans) {
             "0\t0\t0\t0\t1.23457e+006\t1e-005\t1.#INF\t2e-007\n");
 }
 
+TEST_F(EndToEnd, LongHeaderLinesAreCopiedWhole) {
+  const std::string header(50000, 'h');
+  run(header + "\nsecond " + header + "\n2001 1 31 24 1\n");
+  EXPECT_EQ(file("flow.tat"), "daily_sums_from_flow.dat_:_" + header + "\nsecond " + header +
+                                  "\n2001\t1\t31\t24\t1\n0\t0\t0\t0\t1\n");
+}
+
+TEST_F(EndToEnd, ColumnCountStopsAtTheFirstTokenThatIsNoNumber) {
+  const ToolRun result = run("h\n2001 1 1 1 4 x 5\n");
+  EXPECT_EQ(result.console, kBanner + "1 columns 5\n\t\n" + kDone);
+}
+
 }  // namespace
 }  // namespace skarvel
