@@ -48,10 +48,12 @@ FileHandle createForWriting(const std::string& name) {
 // InputReader
 //
 // The unread text is [pos_, end_) of buffer_, and *end_ is always a NUL sentinel, so scans stop
-// at the end of the buffered text without a bounds check per character. A scan that stops at
-// the sentinel while the file has more to give refills and scans again from the token's start.
+// at the end of the buffered text without a bounds check per character. Behind the sentinel
+// the buffer keeps kReadPadding bytes, so number scans may load whole words past it. A scan that
+// stops at the sentinel while the file has more to give refills and scans again from the token's
+// start.
 
-InputReader::InputReader(std::FILE* file) : file_(file), buffer_(kReadBlock + 1) {
+InputReader::InputReader(std::FILE* file) : file_(file), buffer_(kReadBlock + kReadPadding) {
   pos_ = end_ = buffer_.data();
   buffer_[0] = '\0';
 }
@@ -110,9 +112,9 @@ bool InputReader::refill() {
   const auto rest = static_cast<std::size_t>(end_ - pos_);
   bool added = false;
   while (!added && !sourceDone_) {
-    if (buffer_.size() - 1 - rest < kReadBlock / 2) {
+    if (capacity() - rest < kReadBlock / 2) {
       // A single token longer than the buffer: make room for it.
-      std::vector<char> larger(buffer_.size() * 2);
+      std::vector<char> larger(capacity() * 2 + kReadPadding);
       std::memcpy(larger.data(), pos_, rest);
       buffer_.swap(larger);
     } else {
@@ -125,7 +127,7 @@ bool InputReader::refill() {
       heldCarriageReturn_ = false;
     }
     const std::size_t fresh = rest;  // translation starts at the held CR, if any
-    size += readBlock(data + size, buffer_.size() - 1 - size);
+    size += readBlock(data + size, capacity() - size);
     size = fresh + translateTextMode(data + fresh, size - fresh);
     pos_ = data;
     end_ = data + size;
@@ -168,7 +170,7 @@ bool InputReader::readDouble(double& value) {
     return false;
   }
   for (;;) {
-    const NumberScan scan = scanDouble(pos_, value);
+    const NumberScan scan = scanDoublePadded(pos_, value);
     if (scan.next != end_ || sourceDone_) {
       pos_ = scan.next;
       return scan.ok;

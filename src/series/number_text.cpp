@@ -11,17 +11,9 @@ namespace skarvel {
 
 namespace {
 
-constexpr bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-// Powers of ten that a double holds exactly.
-constexpr std::array<double, 23> kExactPowersOfTen = {
-    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// A mantissa of at most this many significant digits is below 2^53 and so exact in a double.
-constexpr int kFastPathDigits = 15;
+using number_detail::isDigit;
+using number_detail::kExactPowersOfTen;
+using number_detail::kFastPathDigits;
 constexpr int kExponentLimit = 100000;
 
 // The decimal exponent of the leading significant digit of the number text [first, last)
@@ -74,7 +66,7 @@ char* copyText(char* out, std::string_view text) {
 
 }  // namespace
 
-NumberScan scanDouble(const char* text, double& value) {
+NumberScan number_detail::scanDoubleGeneral(const char* text, double& value) {
   const char* p = text;
   bool negative = false;
   if (*p == '+' || *p == '-') {

@@ -2,8 +2,11 @@
 // and value columns, the averaging engine, and the layout of the averages files.
 #pragma once
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -22,11 +25,97 @@ struct NumberScan {
   bool ok;
 };
 
+namespace number_detail {
+
+constexpr bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Powers of ten that a double holds exactly.
+inline constexpr double kExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A mantissa of at most this many digits is below 2^53 and so exact in a double.
+inline constexpr int kFastPathDigits = 15;
+
+// scanDouble for every shape and magnitude the fast path leaves out.
+NumberScan scanDoubleGeneral(const char* text, double& value);
+
+// The eight bytes at `text`, the first in the lowest byte.
+inline std::uint64_t loadWord(const char* text) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, text, sizeof word);
+  if constexpr (std::endian::native == std::endian::big) {
+    std::uint64_t swapped = 0;
+    for (int i = 0; i < 8; ++i) {
+      swapped = (swapped << 8) | ((word >> (8 * i)) & 0xFF);
+    }
+    word = swapped;
+  }
+  return word;
+}
+
+// Given a word of characters minus '0' (as `c ^ '0'`), sets the high bit of every byte that is
+// no digit: one of 10 or more (its low seven bits plus 0x76 reach 0x80, with no carry into the
+// next byte) or with its high bit set.
+inline std::uint64_t nonDigitBytes(std::uint64_t offsets) {
+  return (((offsets & 0x7F7F7F7F7F7F7F7FULL) + 0x7676767676767676ULL) | offsets) &
+         0x8080808080808080ULL;
+}
+
+// The value of eight digits 0..9 held one per byte, the first in the lowest byte: combines
+// pairs, quadruples and octets of digits by multiplication.
+inline std::uint64_t eightDigitsValue(std::uint64_t digits) {
+  digits = (digits * 10) + (digits >> 8);
+  digits = (((digits & 0x000000FF000000FFULL) * 0x000F424000000064ULL) +
+            (((digits >> 16) & 0x000000FF000000FFULL) * 0x0000271000000001ULL)) >>
+           32;
+  return static_cast<std::uint32_t>(digits);
+}
+
+}  // namespace number_detail
+
 // Scans a decimal number at `text` (no leading white space is skipped): optional sign, digits
 // with an optional '.' and more digits or a '.' followed by digits, optional exponent. The text
 // must end in a character that cannot continue a number (a NUL terminator does). The value is
 // the correctly rounded double; out-of-range magnitudes give infinity or zero.
-NumberScan scanDouble(const char* text, double& value);
+//
+// Inline for the reading loop: the common shape of model output, an optional sign and at most
+// 15 digits with an optional point and no exponent ("0.523", "-3.1", "12"), is converted here.
+// Its mantissa is below 2^53 and its power of ten at most 1e15, both exact, so one IEEE
+// division rounds correctly.
+inline NumberScan scanDouble(const char* text, double& value) {
+  using number_detail::isDigit;
+  const char* p = text;
+  const bool negative = *p == '-';
+  p += (*p == '-' || *p == '+') ? 1 : 0;
+  const char* first = p;
+  std::uint64_t mantissa = 0;
+  while (isDigit(*p)) {
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    ++p;
+  }
+  std::ptrdiff_t digits = p - first;
+  std::ptrdiff_t fractionDigits = 0;
+  if (*p == '.') {
+    const char* fraction = ++p;
+    while (isDigit(*p)) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+      ++p;
+    }
+    fractionDigits = p - fraction;
+    digits += fractionDigits;
+  }
+  if (digits == 0 || digits > number_detail::kFastPathDigits || (*p | 0x20) == 'e') {
+    return number_detail::scanDoubleGeneral(text, value);
+  }
+  const auto exact = static_cast<double>(mantissa);
+  const double magnitude =
+      fractionDigits == 0 ? exact : exact / number_detail::kExactPowersOfTen[fractionDigits];
+  value = negative ? -magnitude : magnitude;
+  return {p, true};
+}
 
 // Scans a decimal integer at `text`: optional sign, digits. A value outside the signed 32-bit
 // range fails, with its digits consumed.
@@ -41,6 +130,46 @@ constexpr bool isSpace(char c) {
 // 0 when the first token does not start a number, -1 when only white space remains. The text
 // ends at its first NUL.
 int numberConversionResult(const char* text);
+
+// Bytes that must be readable behind the text given to scanDoublePadded (they need not be part
+// of it).
+inline constexpr std::size_t kReadPadding = 32;
+
+// scanDouble for text followed by at least kReadPadding readable bytes. A number of at most
+// eight characters without exponent, the usual shape of model output ("0.523", "-12.75",
+// "-9999"), is read from one 8-byte word without a branch per character: the reading loop's
+// hot path. Anything else goes to scanDouble.
+inline NumberScan scanDoublePadded(const char* text, double& value) {
+  using namespace number_detail;
+  std::uint64_t word = loadWord(text);
+  const std::uint64_t first = word & 0xFF;
+  const bool negative = first == '-';
+  const int signLength = (negative || first == '+') ? 1 : 0;
+  word >>= 8 * signLength;  // the byte shifted in at the top is no text of the token
+
+  const std::uint64_t offsets = word ^ 0x3030303030303030ULL;
+  std::uint64_t nonDigits = nonDigitBytes(offsets);
+  const int integerDigits = std::countr_zero(nonDigits) / 8;
+  int end = integerDigits;  // the byte that ends the number
+  if (integerDigits < 8 && ((word >> (8 * integerDigits)) & 0xFF) == '.') {
+    nonDigits &= nonDigits - 1;
+    end = std::countr_zero(nonDigits) / 8;
+  }
+  const int fractionDigits = end == integerDigits ? 0 : end - integerDigits - 1;
+  const int digits = integerDigits + fractionDigits;
+  if (end >= 8 - signLength || digits == 0 || (((word >> (8 * end)) & 0xFF) | 0x20) == 'e') {
+    return scanDouble(text, value);
+  }
+  // Close the gap of the point, move the digits to the high end (the bytes below act as leading
+  // zeros) and convert them: at most seven digits, so the division rounds correctly.
+  const std::uint64_t integerBytes = integerDigits == 0 ? 0 : ~0ULL >> (64 - 8 * integerDigits);
+  const std::uint64_t packed = (offsets & integerBytes) | ((offsets >> 8) & ~integerBytes);
+  const std::uint64_t mantissa = eightDigitsValue(packed << (64 - 8 * digits));
+  const double magnitude =
+      static_cast<double>(mantissa) / kExactPowersOfTen[static_cast<std::size_t>(fractionDigits)];
+  value = negative ? -magnitude : magnitude;
+  return {text + signLength + end, true};
+}
 
 // Longest text formatNumber writes.
 inline constexpr std::size_t kMaxNumberText = 32;
@@ -96,6 +225,8 @@ class InputReader {
  private:
   bool skipSpace();
   bool refill();
+  // Bytes the buffer can hold as text, without the sentinel and padding behind it.
+  std::size_t capacity() const { return buffer_.size() - kReadPadding; }
   std::size_t readBlock(char* into, std::size_t capacity);
   std::size_t translateTextMode(char* data, std::size_t size);
 
