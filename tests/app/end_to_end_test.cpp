@@ -119,36 +119,6 @@ TEST_F(EndToEnd, MonthlyOutputThatCannotBeCreatedLeavesTheDailyFile) {
   EXPECT_TRUE(exists("flow.tat"));
 }
 
-#ifndef _WIN32
-TEST_F(EndToEnd, ReadOnlyFolder) {
-  writeFile(folder.work() / "flow.dat", kSmallInput);
-  fs::permissions(folder.work(), fs::perms::owner_read | fs::perms::owner_exec);
-  if (std::FILE* probe = std::fopen((folder.work() / "probe").c_str(), "w")) {
-    std::fclose(probe);
-    fs::permissions(folder.work(), fs::perms::owner_all);
-    GTEST_SKIP() << "this user may write to read-only folders";
-  }
-  const ToolRun result = runTool(folder, {"flow.dat"});
-  fs::permissions(folder.work(), fs::perms::owner_all);
-  EXPECT_EQ(result.status, 3);
-  EXPECT_EQ(result.console, kBanner + "error creating file flow.tat\n");
-  EXPECT_EQ(file("flow.dat"), kSmallInput);
-}
-#endif
-
-#ifdef __linux__
-TEST_F(EndToEnd, FullDiskIsAFailure) {
-  for (const std::string output : {"flow.tat", "flow.mat"}) {
-    fs::remove(folder.work() / "flow.tat");
-    fs::remove(folder.work() / "flow.mat");
-    fs::create_symlink("/dev/full", folder.work() / output);
-    const ToolRun result = run(kSmallInput);
-    EXPECT_EQ(result.status, 3) << output;
-    EXPECT_EQ(result.console, kBanner + "1 columns \n.error writing file " + output + "\n");
-  }
-}
-#endif
-
 // ----------------------------------------------------------------------------------------------
 // Header and column arguments
 
