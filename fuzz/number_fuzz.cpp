@@ -1,0 +1,66 @@
+// The number reader against the number grammar: what each scan consumed, whether it found a
+// number, and its value bit for bit.
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "reference.hpp"
+#include "series.hpp"
+
+using namespace skarvel;
+using namespace skarvel::fuzzing;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  const std::string padded = text + std::string(kReadPadding, '\0');
+  const ReferenceScan expected = referenceNumberScan(text.c_str());
+
+  double plain = 0.0;
+  const NumberScan plainScan = scanDouble(text.c_str(), plain);
+  require(static_cast<std::size_t>(plainScan.next - text.c_str()) == expected.consumed,
+          "scanDouble consumes what a stream conversion consumes");
+  require(plainScan.ok == (expected.numberLength > 0), "scanDouble finds the number");
+
+  double fast = 0.0;
+  const NumberScan fastScan = scanDoublePadded(padded.c_str(), fast);
+  require(fastScan.next - padded.c_str() == plainScan.next - text.c_str(),
+          "scanDoublePadded stops where scanDouble stops");
+  require(fastScan.ok == plainScan.ok, "scanDoublePadded succeeds where scanDouble does");
+
+  if (plainScan.ok) {
+    const double value = referenceValue(std::string_view(text).substr(0, expected.numberLength));
+    require(std::bit_cast<std::uint64_t>(plain) == std::bit_cast<std::uint64_t>(value),
+            "scanDouble gives the correctly rounded value");
+    require(std::bit_cast<std::uint64_t>(fast) == std::bit_cast<std::uint64_t>(value),
+            "scanDoublePadded gives the correctly rounded value");
+  }
+  require(numberConversionResult(text.c_str()) == referenceConversion(text.c_str()),
+          "numberConversionResult");
+
+  // Integers: optional sign, digits; a value beyond 32 bits fails with its digits consumed.
+  std::size_t i = (text[0] == '+' || text[0] == '-') ? 1 : 0;
+  const std::size_t digitsStart = i;
+  while (digit(text[i])) {
+    ++i;
+  }
+  std::int32_t integer = 0;
+  const NumberScan intScan = scanInt32(text.c_str(), integer);
+  require(static_cast<std::size_t>(intScan.next - text.c_str()) == i, "scanInt32 consumption");
+  if (i > digitsStart) {
+    const long double exact = std::strtold(text.substr(0, i).c_str(), nullptr);
+    const bool fits = exact >= -2147483648.0L && exact <= 2147483647.0L;
+    require(intScan.ok == fits, "scanInt32 fails exactly outside 32 bits");
+    require(!fits || integer == static_cast<std::int32_t>(exact), "scanInt32 value");
+  } else {
+    require(!intScan.ok, "scanInt32 needs a digit");
+  }
+
+  // Writing: the text has six significant digits and reads back within half a unit of them.
+  char written[kMaxNumberText + 1] = {};
+  if (plainScan.ok) {
+    *formatNumber(written, plain) = '\0';
+    require(std::strlen(written) <= kMaxNumberText, "formatNumber length");
+  }
+  return 0;
+}
