@@ -1,7 +1,5 @@
 #include <algorithm>
 #include <limits>
-#include <new>
-#include <optional>
 
 #include "app.hpp"
 #include "naming.hpp"
@@ -144,10 +142,8 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
   console.put('\n');
 
   // A given column count may be more than memory holds: that is the user's number to fix.
-  std::optional<RecordLoopState> loop;
-  try {
-    loop.emplace(state.valueColumns);
-  } catch (const std::bad_alloc&) {
+  RecordLoopState loop(state.valueColumns);
+  if (!loop.allocated()) {
     console.write("error: not enough memory for ");
     console.writeInt(state.valueColumns);
     console.write(" value columns\n");
@@ -158,12 +154,12 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
     return ExitInputError;
   }
   copyHeaders(input, state.headrows, state.nameBuffer, daily, monthly);
-  runRecordLoop(input, *loop, RunOutputs{daily, monthly, console});
+  runRecordLoop(input, loop, RunOutputs{daily, monthly, console});
   if (input.failed()) {
     report(console, "error reading file ", inputPath);
     return ExitInputError;
   }
-  writeFinalRows(daily, monthly, loop->columns);
+  writeFinalRows(daily, monthly, loop.columns);
 
   inputFile.reset();
   if (!daily.close()) {

@@ -27,7 +27,7 @@ void writeStamp(TextWriter& out, const RecordStamp& stamp) {
 }
 
 template <typename SumOf, typename CountOf>
-void writeMeans(TextWriter& out, const std::vector<ColumnAccumulator>& columns, SumOf sumOf,
+void writeMeans(TextWriter& out, std::span<const ColumnAccumulator> columns, SumOf sumOf,
                 CountOf countOf, std::string_view whenEmpty) {
   for (const ColumnAccumulator& column : columns) {
     out.put('\t');
@@ -61,7 +61,7 @@ void copyHeaders(InputReader& input, std::int32_t headrows, const std::string& i
 }
 
 void writeDailyRow(TextWriter& out, const RecordStamp& stamp,
-                   const std::vector<ColumnAccumulator>& columns) {
+                   std::span<const ColumnAccumulator> columns) {
   writeStamp(out, stamp);
   writeMeans(
       out, columns, [](const ColumnAccumulator& c) { return c.daySum; },
@@ -69,7 +69,7 @@ void writeDailyRow(TextWriter& out, const RecordStamp& stamp,
 }
 
 void writeMonthlyRow(TextWriter& out, const RecordStamp& stamp,
-                     const std::vector<ColumnAccumulator>& columns) {
+                     std::span<const ColumnAccumulator> columns) {
   writeStamp(out, stamp);
   writeMeans(
       out, columns, [](const ColumnAccumulator& c) { return c.monthSum; },
@@ -77,7 +77,7 @@ void writeMonthlyRow(TextWriter& out, const RecordStamp& stamp,
 }
 
 void writeFinalRows(TextWriter& daily, TextWriter& monthly,
-                    const std::vector<ColumnAccumulator>& columns) {
+                    std::span<const ColumnAccumulator> columns) {
   for (TextWriter* out : {&daily, &monthly}) {
     writeStamp(*out, RecordStamp{});
     writeMeans(

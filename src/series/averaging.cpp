@@ -1,3 +1,5 @@
+#include <new>
+
 #include "series.hpp"
 
 namespace skarvel {
@@ -90,8 +92,17 @@ std::int32_t DaysInMonth(std::int32_t month, std::int32_t year) {
   return kLengths[month];
 }
 
-RecordLoopState::RecordLoopState(std::int32_t valueColumns)
-    : columns(valueColumns > 0 ? static_cast<std::size_t>(valueColumns) : 0) {}
+RecordLoopState::RecordLoopState(std::int32_t valueColumns) {
+  if (valueColumns <= 0) {
+    return;
+  }
+  const auto count = static_cast<std::size_t>(valueColumns);
+  storage_.reset(new (std::nothrow) ColumnAccumulator[count]());
+  allocated_ = storage_ != nullptr;
+  if (allocated_) {
+    columns = std::span<ColumnAccumulator>(storage_.get(), count);
+  }
+}
 
 void runRecordLoop(InputReader& input, RecordLoopState& state, const RunOutputs& outputs) {
   RecordStamp& stamp = state.stamp;

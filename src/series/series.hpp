@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -322,11 +323,18 @@ std::int32_t DaysInMonth(std::int32_t month, std::int32_t year);
 
 // The record loop's state for one run.
 struct RecordLoopState {
+  // Creates `valueColumns` zeroed accumulators (none for a count of 0 or less). Memory may not
+  // hold a huge given count: then allocated() is false.
   explicit RecordLoopState(std::int32_t valueColumns);
+  bool allocated() const { return allocated_; }
 
   RecordStamp stamp;
   bool errorFlag = false;
-  std::vector<ColumnAccumulator> columns;
+  std::span<ColumnAccumulator> columns;
+
+ private:
+  std::unique_ptr<ColumnAccumulator[]> storage_;
+  bool allocated_ = true;
 };
 
 // The three text outputs the record loop writes to.
@@ -350,10 +358,10 @@ void copyHeaders(InputReader& input, std::int32_t headrows, const std::string& i
                  TextWriter& daily, TextWriter& monthly);
 
 void writeDailyRow(TextWriter& out, const RecordStamp& stamp,
-                   const std::vector<ColumnAccumulator>& columns);
+                   std::span<const ColumnAccumulator> columns);
 void writeMonthlyRow(TextWriter& out, const RecordStamp& stamp,
-                     const std::vector<ColumnAccumulator>& columns);
+                     std::span<const ColumnAccumulator> columns);
 void writeFinalRows(TextWriter& daily, TextWriter& monthly,
-                    const std::vector<ColumnAccumulator>& columns);
+                    std::span<const ColumnAccumulator> columns);
 
 }  // namespace skarvel
