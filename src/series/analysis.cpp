@@ -45,8 +45,7 @@ bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line) {
 }
 
 std::int32_t countColumns(const std::string& line, std::string& rest) {
-  std::string text = line;
-  std::string_view unread = text;
+  std::string_view unread = line;
   // The four stamp tokens. A row with fewer separators has no value columns.
   for (int field = 0; field < 4; ++field) {
     if (!cutToken(unread, WhenNoSeparator::fail)) {

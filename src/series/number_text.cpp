@@ -12,8 +12,6 @@ namespace skarvel {
 namespace {
 
 using number_detail::isDigit;
-using number_detail::kExactPowersOfTen;
-using number_detail::kFastPathDigits;
 constexpr int kExponentLimit = 100000;
 
 // The decimal exponent of the leading significant digit of the number text [first, last)

@@ -84,8 +84,7 @@ inline std::string quoteArgument(const std::string& argument) {
 // Runs `binary` with `arguments` in the folder's work folder. `prefix`, shell text, goes in
 // front of the binary (a command to start it with, or one to run before it).
 inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>& arguments,
-                       const std::string& binary = SKARVEL_BINARY,
-                       const std::string& prefix = "") {
+                       const std::string& binary = SKARVEL_BINARY, const std::string& prefix = "") {
   std::string command =
       "cd " + quoteArgument(folder.work().string()) + " && " + prefix + quoteArgument(binary);
   for (const std::string& argument : arguments) {
