@@ -151,32 +151,27 @@ bool InputReader::skipSpace() {
   }
 }
 
-bool InputReader::readInt(std::int32_t& value) {
+template <typename Number, typename Scan>
+bool InputReader::readNumber(Number& value, Scan scan) {
   if (!skipSpace()) {
     return false;
   }
   for (;;) {
-    const NumberScan scan = scanInt32(pos_, value);
-    if (scan.next != end_ || sourceDone_) {
-      pos_ = scan.next;
-      return scan.ok;
+    const NumberScan scanned = scan(pos_, value);
+    if (scanned.next != end_ || sourceDone_) {
+      pos_ = scanned.next;
+      return scanned.ok;
     }
-    refill();  // the token may go on in the next block
+    refill();  // the token may go on in the next block: scan it again from its start
   }
 }
 
+bool InputReader::readInt(std::int32_t& value) {
+  return readNumber(value, scanInt32);
+}
+
 bool InputReader::readDouble(double& value) {
-  if (!skipSpace()) {
-    return false;
-  }
-  for (;;) {
-    const NumberScan scan = scanDoublePadded(pos_, value);
-    if (scan.next != end_ || sourceDone_) {
-      pos_ = scan.next;
-      return scan.ok;
-    }
-    refill();  // the token may go on in the next block
-  }
+  return readNumber(value, scanDoublePadded);
 }
 
 bool InputReader::readLine(std::string& line) {

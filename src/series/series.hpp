@@ -232,6 +232,10 @@ class InputReader {
  private:
   bool skipSpace();
   bool refill();
+  // Skips white space and scans one number with `scan`, refilling when it reaches the end of
+  // the buffered text.
+  template <typename Number, typename Scan>
+  bool readNumber(Number& value, Scan scan);
   // Bytes the buffer can hold as text, without the sentinel and padding behind it.
   std::size_t capacity() const { return buffer_.size() - kReadPadding; }
   std::size_t readBlock(char* into, std::size_t capacity);
