@@ -1,8 +1,8 @@
 // A whole run on arbitrary input bytes with arbitrary header and column arguments, in a
 // temporary folder: it must end with a defined exit status and leave the input unchanged.
 //
-// Input layout: byte 0 chooses the input name and the header argument, byte 1 the column
-// argument, the rest is the file.
+// Input layout: byte 0 chooses the input name, the header argument and the options, byte 1 the
+// column argument, the rest is the file.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -61,7 +61,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     out << content;
   }
 
-  std::vector<std::string> args = {"skarvel", input.string()};
+  static const std::vector<std::vector<std::string>> kOptionSets = {
+      {},
+      {"--stat=sum"},
+      {"--stat", "min", "--min-coverage=50"},
+      {"--stat=max", "--yearly"},
+      {"--year-start=11", "--min-coverage", "100"},
+      {"--stat=mean", "--year-start", "3", "--"}};
+  std::vector<std::string> args = {"skarvel"};
+  const auto& options = kOptionSets[data[0] / 48];
+  args.insert(args.end(), options.begin(), options.end());
+  args.push_back(input.string());
   if (header != nullptr || columnChoice < 128) {
     args.emplace_back(header != nullptr ? header : "-1");
   }

@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "app.hpp"
 #include "naming.hpp"
@@ -18,6 +20,15 @@ constexpr std::string_view kBanner =
 constexpr std::string_view kUsage =
     "usage: skarvel <filename> [<headrows{def=auto}>] [<number of value columns(without leading "
     "dates){def=auto}>]\n\n";
+constexpr std::string_view kOptions =
+    "options, before <filename> (\"--\" ends them):\n"
+    "  --stat=mean|sum|min|max  the value per column and period (default mean)\n"
+    "  --yearly                 also write the yearly file (letter y)\n"
+    "  --year-start=M           first month of the year, 1 to 12 (default 1); implies --yearly\n"
+    "  --min-coverage=P         show a column's value for a period only when at least P percent\n"
+    "                           of the period's rows have a valid value in it (default 0)\n"
+    "  --help, -h               this text\n"
+    "  --version                the version\n";
 constexpr std::string_view kNoDataRow =
     "no valid row for column analyzing found \n(at least one row in the file has to start with a "
     "number)\n";
@@ -29,6 +40,7 @@ struct RunState {
   std::string nameBuffer;  // the input name; the name derivation may append ".$$$"
   std::string dailyName;
   std::string monthlyName;
+  std::string yearlyName;
   std::string lineBuffer;
   std::string scratchBuffer;
   std::int32_t headrows = -1;  // negative: detect
@@ -67,24 +79,36 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
   TextWriter console(consoleFile, false);
   console.write(kBanner);
 
-  const std::size_t argc = args.size();
-  if (argc >= 2 && (args[1] == "--help" || args[1] == "-h")) {
-    console.write(kUsage);
-    return ExitSuccess;
+  const CommandLine commandLine = parseCommandLine(args);
+  switch (commandLine.action) {
+    case Action::help:
+      console.write(kUsage);
+      console.write(kOptions);
+      return ExitSuccess;
+    case Action::version:
+      console.write("skarvel " SKARVEL_VERSION "\n");
+      return ExitSuccess;
+    case Action::usageError:
+      console.write("error: ");
+      console.write(commandLine.error);
+      console.put('\n');
+      console.write(kUsage);
+      return ExitUsage;
+    case Action::run:
+      break;
   }
-  if (argc >= 2 && args[1] == "--version") {
-    console.write("skarvel " SKARVEL_VERSION "\n");
-    return ExitSuccess;
-  }
+  const Options& options = commandLine.options;
+  const std::vector<std::string>& positional = commandLine.positional;
+  const std::size_t argc = positional.size() + 1;  // as if the options were not there
   if (argc < 2) {
     console.write(kUsage);
     return ExitUsage;
   }
 
   RunState state;
-  state.headrows = argc >= 3 ? readIntegerArgument(args[2]) : -1;
-  state.nameBuffer = args[1];
-  const std::string& inputPath = args[1];
+  state.headrows = argc >= 3 ? readIntegerArgument(positional[1]) : -1;
+  state.nameBuffer = positional[0];
+  const std::string& inputPath = positional[0];
 
   FileHandle inputFile = openForReading(inputPath);
   if (!inputFile) {
@@ -92,11 +116,16 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
     return ExitInputError;
   }
 
-  // Both names are settled before either file is created, so a refusal truncates nothing.
+  // All names are settled before any file is created, so a refusal truncates nothing.
   const DenotesInput denotesInput = [&](const std::string& candidate) {
     return sameFile(candidate, inputPath);
   };
-  for (const char letter : {'t', 'm'}) {
+  const std::pair<char, std::string*> outputNames[] = {
+      {'t', &state.dailyName}, {'m', &state.monthlyName}, {'y', &state.yearlyName}};
+  for (const auto& [letter, target] : outputNames) {
+    if (letter == 'y' && !options.yearly) {
+      break;
+    }
     SafeName output = deriveSafeOutputName(letter, state.nameBuffer, denotesInput);
     if (output.outcome == NameOutcome::wouldOverwriteInput) {
       console.write("error: output file ");
@@ -104,7 +133,7 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
       console.write(" would overwrite the input file\n");
       return ExitOutputError;
     }
-    (letter == 't' ? state.dailyName : state.monthlyName) = std::move(output.derived.name);
+    *target = std::move(output.derived.name);
     state.scratchBuffer = std::move(output.derived.base);
   }
 
@@ -118,8 +147,20 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
     report(console, "error creating file ", state.monthlyName);
     return ExitOutputError;
   }
+  FileHandle yearlyFile;
+  if (options.yearly) {
+    yearlyFile = createForWriting(state.yearlyName);
+    if (!yearlyFile) {
+      report(console, "error creating file ", state.yearlyName);
+      return ExitOutputError;
+    }
+  }
   TextWriter daily(dailyFile.release(), true);
   TextWriter monthly(monthlyFile.release(), true);
+  std::optional<TextWriter> yearly;
+  if (yearlyFile) {
+    yearly.emplace(yearlyFile.release(), true);
+  }
 
   InputReader input(inputFile.get());
   if (!scanHeader(input, state.headrows, state.lineBuffer)) {
@@ -134,7 +175,7 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
     console.write("0 Kopfzeilen..\n\n");
   }
 
-  state.valueColumns = argc == 4 ? readIntegerArgument(args[3])
+  state.valueColumns = argc == 4 ? readIntegerArgument(positional[2])
                                  : countColumns(state.lineBuffer, state.scratchBuffer);
   console.writeInt(state.valueColumns);
   console.write(" columns ");
@@ -153,22 +194,35 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
     report(console, "error reading file ", inputPath);
     return ExitInputError;
   }
-  copyHeaders(input, state.headrows, state.nameBuffer, daily, monthly);
-  runRecordLoop(input, loop, RunOutputs{daily, monthly, console});
+
+  std::vector<LabelledOutput> labelled = {{daily, "daily_sums_from_"},
+                                          {monthly, "monthly_sums_from_"}};
+  std::vector<TextWriter*> files = {&daily, &monthly};
+  if (yearly) {
+    labelled.push_back({*yearly, "yearly_sums_from_"});
+    files.push_back(&*yearly);
+  }
+  copyHeaders(input, state.headrows, state.nameBuffer, labelled);
+  const std::int32_t yearLastMonth = options.yearStart == 1 ? 12 : options.yearStart - 1;
+  runRecordLoop(input, loop,
+                RunOutputs{daily, monthly, yearly ? &*yearly : nullptr, console, options.summary,
+                           yearLastMonth});
   if (input.failed()) {
     report(console, "error reading file ", inputPath);
     return ExitInputError;
   }
-  writeFinalRows(daily, monthly, loop.columns);
+  writeFinalRows(files, loop.columns, options.summary.statistic);
 
   inputFile.reset();
-  if (!daily.close()) {
-    report(console, "error writing file ", state.dailyName);
-    return ExitOutputError;
-  }
-  if (!monthly.close()) {
-    report(console, "error writing file ", state.monthlyName);
-    return ExitOutputError;
+  const std::pair<TextWriter*, const std::string*> closing[] = {
+      {&daily, &state.dailyName},
+      {&monthly, &state.monthlyName},
+      {yearly ? &*yearly : nullptr, &state.yearlyName}};
+  for (const auto& [file, name] : closing) {
+    if (file != nullptr && !file->close()) {
+      report(console, "error writing file ", *name);
+      return ExitOutputError;
+    }
   }
   console.write(kDone);
   return ExitSuccess;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <new>
 
 #include "series.hpp"
@@ -18,6 +19,11 @@ bool closesMonth(const RecordStamp& stamp) {
   return stamp.month >= 0 && stamp.month <= 12 && stamp.day == DaysInMonth(stamp.month, stamp.year);
 }
 
+bool needsExtremes(Statistic statistic) {
+  return statistic == Statistic::min || statistic == Statistic::max;
+}
+
+template <bool kTrackExtremes>
 void readValues(InputReader& input, RecordLoopState& state) {
   for (ColumnAccumulator& column : state.columns) {
     double value = 0.0;
@@ -28,29 +34,67 @@ void readValues(InputReader& input, RecordLoopState& state) {
     if (value > MissingThreshold) {
       column.daySum += value;
       ++column.dayCount;
+      if constexpr (kTrackExtremes) {
+        column.dayMin = std::min(column.dayMin, value);
+        column.dayMax = std::max(column.dayMax, value);
+      }
     }
   }
 }
 
+void mergeDayIntoMonth(ColumnAccumulator& column) {
+  column.monthSum += column.daySum;
+  column.monthCount += column.dayCount;
+  column.monthMin = std::min(column.monthMin, column.dayMin);
+  column.monthMax = std::max(column.monthMax, column.dayMax);
+}
+
+void mergeMonthIntoYearAndTotal(ColumnAccumulator& column) {
+  column.totalSum += column.monthSum;
+  column.totalCount += column.monthCount;
+  column.totalMin = std::min(column.totalMin, column.monthMin);
+  column.totalMax = std::max(column.totalMax, column.monthMax);
+  column.yearSum += column.monthSum;
+  column.yearCount += column.monthCount;
+  column.yearMin = std::min(column.yearMin, column.monthMin);
+  column.yearMax = std::max(column.yearMax, column.monthMax);
+}
+
 void closeDay(RecordLoopState& state, const RunOutputs& outputs) {
   for (ColumnAccumulator& column : state.columns) {
-    column.monthSum += column.daySum;
-    column.monthCount += column.dayCount;
+    mergeDayIntoMonth(column);
   }
-  writeDailyRow(outputs.daily, state.stamp, state.columns);
+  state.monthRows += state.dayRows;
+  writeDailyRow(outputs.daily, state.stamp, state.columns, outputs.summary, state.dayRows);
   outputs.console.put('.');
   for (ColumnAccumulator& column : state.columns) {
     column.daySum = 0.0;
     column.dayCount = 0;
+    column.dayMin = kNoMinimum;
+    column.dayMax = kNoMaximum;
   }
+  state.dayRows = 0;
+}
+
+void closeYear(RecordLoopState& state, const RunOutputs& outputs) {
+  if (outputs.yearly != nullptr) {
+    writeYearlyRow(*outputs.yearly, state.stamp, state.columns, outputs.summary, state.yearRows);
+  }
+  for (ColumnAccumulator& column : state.columns) {
+    column.yearSum = 0.0;
+    column.yearCount = 0;
+    column.yearMin = kNoMinimum;
+    column.yearMax = kNoMaximum;
+  }
+  state.yearRows = 0;
 }
 
 void closeMonth(RecordLoopState& state, const RunOutputs& outputs) {
   for (ColumnAccumulator& column : state.columns) {
-    column.totalSum += column.monthSum;
-    column.totalCount += column.monthCount;
+    mergeMonthIntoYearAndTotal(column);
   }
-  writeMonthlyRow(outputs.monthly, state.stamp, state.columns);
+  state.yearRows += state.monthRows;
+  writeMonthlyRow(outputs.monthly, state.stamp, state.columns, outputs.summary, state.monthRows);
   outputs.console.writeInt(state.stamp.month);
   outputs.console.put('/');
   outputs.console.writeInt(state.stamp.year);
@@ -59,16 +103,23 @@ void closeMonth(RecordLoopState& state, const RunOutputs& outputs) {
   for (ColumnAccumulator& column : state.columns) {
     column.monthSum = 0.0;
     column.monthCount = 0;
+    column.monthMin = kNoMinimum;
+    column.monthMax = kNoMaximum;
+  }
+  state.monthRows = 0;
+  if (state.stamp.month == outputs.yearLastMonth) {
+    closeYear(state, outputs);
   }
 }
 
 // At the end of a loop that stopped inside a day, the open day and month count for the totals.
 void foldOpenPeriods(RecordLoopState& state) {
   for (ColumnAccumulator& column : state.columns) {
-    column.monthSum += column.daySum;
-    column.monthCount += column.dayCount;
+    mergeDayIntoMonth(column);
     column.totalSum += column.monthSum;
     column.totalCount += column.monthCount;
+    column.totalMin = std::min(column.totalMin, column.monthMin);
+    column.totalMax = std::max(column.totalMax, column.monthMax);
   }
 }
 
@@ -105,13 +156,20 @@ RecordLoopState::RecordLoopState(std::int32_t valueColumns) {
 }
 
 void runRecordLoop(InputReader& input, RecordLoopState& state, const RunOutputs& outputs) {
+  const bool trackExtremes = needsExtremes(outputs.summary.statistic);
   RecordStamp& stamp = state.stamp;
   for (;;) {
-    if (!readStamp(input, stamp)) {
+    if (readStamp(input, stamp)) {
+      ++state.dayRows;
+    } else {
       state.errorFlag = true;
     }
     if (!state.errorFlag) {
-      readValues(input, state);
+      if (trackExtremes) {
+        readValues<true>(input, state);
+      } else {
+        readValues<false>(input, state);
+      }
     }
     input.skipLine();
 
@@ -123,7 +181,8 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const RunOutputs&
       if (closesMonth(stamp)) {
         closeMonth(state, outputs);
       }
-      if (outputs.daily.failed() || outputs.monthly.failed()) {
+      if (outputs.daily.failed() || outputs.monthly.failed() ||
+          (outputs.yearly != nullptr && outputs.yearly->failed())) {
         return;
       }
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <span>
 #include <string>
@@ -305,7 +306,21 @@ struct RecordStamp {
   std::int32_t hour = 0;
 };
 
-// Running sums and counts of one value column.
+// What a row shows per column and period.
+enum class Statistic { mean, sum, min, max };
+
+// How periods are summarised: the statistic, and the share of a period's data rows (percent)
+// that must carry an accepted value of a column for that column to show a value.
+struct Summary {
+  Statistic statistic = Statistic::mean;
+  double minCoverage = 0.0;
+};
+
+inline constexpr double kNoMinimum = std::numeric_limits<double>::infinity();
+inline constexpr double kNoMaximum = -std::numeric_limits<double>::infinity();
+
+// Running sums and counts of one value column for the current day, month and year and for the
+// whole run, and the extremes of each, kept when the statistic needs them.
 struct ColumnAccumulator {
   double daySum = 0.0;
   double monthSum = 0.0;
@@ -313,12 +328,22 @@ struct ColumnAccumulator {
   std::int64_t dayCount = 0;
   std::int64_t monthCount = 0;
   std::int64_t totalCount = 0;
+  double yearSum = 0.0;
+  std::int64_t yearCount = 0;
+  double dayMin = kNoMinimum;
+  double dayMax = kNoMaximum;
+  double monthMin = kNoMinimum;
+  double monthMax = kNoMaximum;
+  double yearMin = kNoMinimum;
+  double yearMax = kNoMaximum;
+  double totalMin = kNoMinimum;
+  double totalMax = kNoMaximum;
 };
 
 // A value is accepted only when it is strictly greater than this.
 inline constexpr double MissingThreshold = -998.0;
 
-// Written for a day or month without accepted values.
+// Written for a period without accepted values.
 inline constexpr std::string_view MissingMarker = "-9999";
 
 // Length of `month` in `year` (Gregorian); 0 for month 0; -1 for months outside 0..12, which
@@ -335,37 +360,60 @@ struct RecordLoopState {
   RecordStamp stamp;
   bool errorFlag = false;
   std::span<ColumnAccumulator> columns;
+  // Data rows (time steps) read in the open day, month and year.
+  std::int64_t dayRows = 0;
+  std::int64_t monthRows = 0;
+  std::int64_t yearRows = 0;
 
  private:
   std::unique_ptr<ColumnAccumulator[]> storage_;
   bool allocated_ = true;
 };
 
-// The three text outputs the record loop writes to.
+// Where and how the record loop writes.
 struct RunOutputs {
   TextWriter& daily;
   TextWriter& monthly;
+  TextWriter* yearly;  // null: no yearly file
   TextWriter& console;
+  Summary summary;
+  std::int32_t yearLastMonth = 12;  // a month close of this month also closes the year
 };
 
 // Reads data rows from the current position of `input` until the first row that cannot be read
-// completely (or the end of the input), closing days and months on the way. Returns early when
-// an output file has failed.
+// completely (or the end of the input), closing days, months and years on the way. Returns
+// early when an output file has failed.
 void runRecordLoop(InputReader& input, RecordLoopState& state, const RunOutputs& outputs);
 
 // ---------------------------------------------------------------------------------------------
 // Averages files
 
-// Copies the first `headrows` lines of the input to both files; the first line is labelled
-// with `inputName`. Stops early at the end of the input.
-void copyHeaders(InputReader& input, std::int32_t headrows, const std::string& inputName,
-                 TextWriter& daily, TextWriter& monthly);
+// An output file and the label of its first header line.
+struct LabelledOutput {
+  TextWriter& out;
+  std::string_view label;  // "daily_sums_from_", ...
+};
 
+// Copies the first `headrows` lines of the input to every output; the first line is labelled
+// with the output's label and `inputName`. Stops early at the end of the input.
+void copyHeaders(InputReader& input, std::int32_t headrows, const std::string& inputName,
+                 std::span<const LabelledOutput> outputs);
+
+// Rows of a closed period: the stamp, then per column the statistic, or MissingMarker when the
+// column has no accepted value or too little coverage of the period's `rows` data rows.
 void writeDailyRow(TextWriter& out, const RecordStamp& stamp,
-                   std::span<const ColumnAccumulator> columns);
+                   std::span<const ColumnAccumulator> columns, const Summary& summary,
+                   std::int64_t rows);
 void writeMonthlyRow(TextWriter& out, const RecordStamp& stamp,
-                     std::span<const ColumnAccumulator> columns);
-void writeFinalRows(TextWriter& daily, TextWriter& monthly,
-                    std::span<const ColumnAccumulator> columns);
+                     std::span<const ColumnAccumulator> columns, const Summary& summary,
+                     std::int64_t rows);
+void writeYearlyRow(TextWriter& out, const RecordStamp& stamp,
+                    std::span<const ColumnAccumulator> columns, const Summary& summary,
+                    std::int64_t rows);
+
+// The final row, "0 0 0 0" and the statistic over the run's totals ("0" for a column without
+// any accepted value), to every file.
+void writeFinalRows(std::span<TextWriter* const> files, std::span<const ColumnAccumulator> columns,
+                    Statistic statistic);
 
 }  // namespace skarvel

@@ -20,12 +20,7 @@ TEST_F(EndToEnd, NoArgumentsPrintsUsage) {
   EXPECT_TRUE(folder.listing().empty());
 }
 
-TEST_F(EndToEnd, HelpAndVersion) {
-  for (const std::string flag : {"--help", "-h"}) {
-    const ToolRun result = runTool(folder, {flag});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.console, kBanner + kUsage);
-  }
+TEST_F(EndToEnd, Version) {
   const ToolRun version = runTool(folder, {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.console, kBanner + "skarvel " SKARVEL_VERSION "\n");

@@ -22,12 +22,13 @@ inline const std::string kDone = "fertig..\n";
 
 class EndToEnd : public ::testing::Test {
  protected:
-  // Writes `content` as the input `name`, runs the tool on it with `arguments` after the name,
-  // and checks that the input is left as it was.
+  // Writes `content` as the input `name`, runs the tool on it with `options` before the name
+  // and `arguments` after it, and checks that the input is left as it was.
   ToolRun run(const std::string& content, std::vector<std::string> arguments = {},
-              const std::string& name = "flow.dat") {
+              const std::string& name = "flow.dat", std::vector<std::string> options = {}) {
     writeFile(folder.work() / name, content);
     arguments.insert(arguments.begin(), name);
+    arguments.insert(arguments.begin(), options.begin(), options.end());
     ToolRun result = runTool(folder, arguments);
     EXPECT_EQ(readFile(folder.work() / name), content) << "the input was changed";
     return result;
