@@ -42,6 +42,13 @@ void readValues(InputReader& input, RecordLoopState& state) {
   }
 }
 
+void clearPeriod(double& sum, std::int64_t& count, double& minimum, double& maximum) {
+  sum = 0.0;
+  count = 0;
+  minimum = kNoMinimum;
+  maximum = kNoMaximum;
+}
+
 void mergeDayIntoMonth(ColumnAccumulator& column) {
   column.monthSum += column.daySum;
   column.monthCount += column.dayCount;
@@ -49,11 +56,14 @@ void mergeDayIntoMonth(ColumnAccumulator& column) {
   column.monthMax = std::max(column.monthMax, column.dayMax);
 }
 
-void mergeMonthIntoYearAndTotal(ColumnAccumulator& column) {
+void mergeMonthIntoTotal(ColumnAccumulator& column) {
   column.totalSum += column.monthSum;
   column.totalCount += column.monthCount;
   column.totalMin = std::min(column.totalMin, column.monthMin);
   column.totalMax = std::max(column.totalMax, column.monthMax);
+}
+
+void mergeMonthIntoYear(ColumnAccumulator& column) {
   column.yearSum += column.monthSum;
   column.yearCount += column.monthCount;
   column.yearMin = std::min(column.yearMin, column.monthMin);
@@ -67,11 +77,8 @@ void closeDay(RecordLoopState& state, const RunOutputs& outputs) {
   state.monthRows += state.dayRows;
   writeDailyRow(outputs.daily, state.stamp, state.columns, outputs.summary, state.dayRows);
   outputs.console.put('.');
-  for (ColumnAccumulator& column : state.columns) {
-    column.daySum = 0.0;
-    column.dayCount = 0;
-    column.dayMin = kNoMinimum;
-    column.dayMax = kNoMaximum;
+  for (ColumnAccumulator& c : state.columns) {
+    clearPeriod(c.daySum, c.dayCount, c.dayMin, c.dayMax);
   }
   state.dayRows = 0;
 }
@@ -80,18 +87,16 @@ void closeYear(RecordLoopState& state, const RunOutputs& outputs) {
   if (outputs.yearly != nullptr) {
     writeYearlyRow(*outputs.yearly, state.stamp, state.columns, outputs.summary, state.yearRows);
   }
-  for (ColumnAccumulator& column : state.columns) {
-    column.yearSum = 0.0;
-    column.yearCount = 0;
-    column.yearMin = kNoMinimum;
-    column.yearMax = kNoMaximum;
+  for (ColumnAccumulator& c : state.columns) {
+    clearPeriod(c.yearSum, c.yearCount, c.yearMin, c.yearMax);
   }
   state.yearRows = 0;
 }
 
 void closeMonth(RecordLoopState& state, const RunOutputs& outputs) {
   for (ColumnAccumulator& column : state.columns) {
-    mergeMonthIntoYearAndTotal(column);
+    mergeMonthIntoTotal(column);
+    mergeMonthIntoYear(column);
   }
   state.yearRows += state.monthRows;
   writeMonthlyRow(outputs.monthly, state.stamp, state.columns, outputs.summary, state.monthRows);
@@ -100,11 +105,8 @@ void closeMonth(RecordLoopState& state, const RunOutputs& outputs) {
   outputs.console.writeInt(state.stamp.year);
   outputs.console.put('\n');
   outputs.console.flush();  // a line of progress per month, as on an interactive console
-  for (ColumnAccumulator& column : state.columns) {
-    column.monthSum = 0.0;
-    column.monthCount = 0;
-    column.monthMin = kNoMinimum;
-    column.monthMax = kNoMaximum;
+  for (ColumnAccumulator& c : state.columns) {
+    clearPeriod(c.monthSum, c.monthCount, c.monthMin, c.monthMax);
   }
   state.monthRows = 0;
   if (state.stamp.month == outputs.yearLastMonth) {
@@ -116,10 +118,7 @@ void closeMonth(RecordLoopState& state, const RunOutputs& outputs) {
 void foldOpenPeriods(RecordLoopState& state) {
   for (ColumnAccumulator& column : state.columns) {
     mergeDayIntoMonth(column);
-    column.totalSum += column.monthSum;
-    column.totalCount += column.monthCount;
-    column.totalMin = std::min(column.totalMin, column.monthMin);
-    column.totalMax = std::max(column.totalMax, column.monthMax);
+    mergeMonthIntoTotal(column);
   }
 }
 
