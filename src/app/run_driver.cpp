@@ -38,19 +38,161 @@ constexpr std::string_view kDone = "fertig..\n";
 // fixes.
 struct RunState {
   std::string nameBuffer;  // the input name; the name derivation may append ".$$$"
-  std::string dailyName;
-  std::string monthlyName;
-  std::string yearlyName;
   std::string lineBuffer;
   std::string scratchBuffer;
   std::int32_t headrows = -1;  // negative: detect
   std::int32_t valueColumns = 0;
 };
 
+// One output file: the letter of its name, the label of its first line, its derived name.
+struct OutputFile {
+  char letter;
+  std::string_view label;
+  std::string name;
+};
+
 void report(TextWriter& console, std::string_view what, std::string_view name) {
   console.write(what);
   console.write(name);
   console.put('\n');
+}
+
+std::vector<OutputFile> plannedOutputs(bool yearly) {
+  std::vector<OutputFile> outputs = {{'t', "daily_sums_from_", {}},
+                                     {'m', "monthly_sums_from_", {}}};
+  if (yearly) {
+    outputs.push_back({'y', "yearly_sums_from_", {}});
+  }
+  return outputs;
+}
+
+// Derives every output name, in order, before any file is created, so that a refusal truncates
+// nothing. False (reported) when a name would still denote the input.
+bool deriveOutputNames(RunState& state, const std::string& inputPath,
+                       std::vector<OutputFile>& outputs, TextWriter& console) {
+  const DenotesInput denotesInput = [&](const std::string& candidate) {
+    return sameFile(candidate, inputPath);
+  };
+  for (OutputFile& output : outputs) {
+    SafeName derived = deriveSafeOutputName(output.letter, state.nameBuffer, denotesInput);
+    if (derived.outcome == NameOutcome::wouldOverwriteInput) {
+      console.write("error: output file ");
+      console.write(derived.derived.name);
+      console.write(" would overwrite the input file\n");
+      return false;
+    }
+    output.name = std::move(derived.derived.name);
+    state.scratchBuffer = std::move(derived.derived.base);
+  }
+  return true;
+}
+
+// Creates (or truncates) the output files in order. Empty (reported) when one cannot be
+// created; the files created before it stay.
+std::vector<TextWriter> createOutputs(const std::vector<OutputFile>& outputs, TextWriter& console) {
+  std::vector<TextWriter> writers;
+  writers.reserve(outputs.size());
+  for (const OutputFile& output : outputs) {
+    FileHandle file = createForWriting(output.name);
+    if (!file) {
+      report(console, "error creating file ", output.name);
+      return {};
+    }
+    writers.emplace_back(file.release(), true);
+  }
+  return writers;
+}
+
+// Finds the header rows and the value columns and reports them. Returns the exit status when
+// the run cannot go on.
+std::optional<int> analyseInput(InputReader& input, RunState& state,
+                                const std::vector<std::string>& positional, TextWriter& console) {
+  if (!scanHeader(input, state.headrows, state.lineBuffer)) {
+    if (input.failed()) {
+      report(console, "error reading file ", positional[0]);
+      return ExitInputError;
+    }
+    console.write(kNoDataRow);
+    return ExitNoDataRow;
+  }
+  if (state.headrows == 0) {
+    console.write("0 Kopfzeilen..\n\n");
+  }
+  // The column count is taken only when exactly three arguments follow the options.
+  state.valueColumns = positional.size() == 3 ? readIntegerArgument(positional[2])
+                                              : countColumns(state.lineBuffer, state.scratchBuffer);
+  console.writeInt(state.valueColumns);
+  console.write(" columns ");
+  console.write(state.scratchBuffer);
+  console.put('\n');
+  return std::nullopt;
+}
+
+// The run on one input file, once the command line is read.
+int runOnFile(const Options& options, const std::vector<std::string>& positional,
+              TextWriter& console) {
+  const std::string& inputPath = positional[0];
+  RunState state;
+  state.headrows = positional.size() >= 2 ? readIntegerArgument(positional[1]) : -1;
+  state.nameBuffer = inputPath;
+
+  FileHandle inputFile = openForReading(inputPath);
+  if (!inputFile) {
+    report(console, "error opening file ", state.nameBuffer);
+    return ExitInputError;
+  }
+  std::vector<OutputFile> outputs = plannedOutputs(options.yearly);
+  if (!deriveOutputNames(state, inputPath, outputs, console)) {
+    return ExitOutputError;
+  }
+  std::vector<TextWriter> writers = createOutputs(outputs, console);
+  if (writers.empty()) {
+    return ExitOutputError;
+  }
+
+  InputReader input(inputFile.get());
+  if (const std::optional<int> stop = analyseInput(input, state, positional, console)) {
+    return *stop;
+  }
+  // A given column count may be more than memory holds: that is the user's number to fix.
+  RecordLoopState loop(state.valueColumns);
+  if (!loop.allocated()) {
+    console.write("error: not enough memory for ");
+    console.writeInt(state.valueColumns);
+    console.write(" value columns\n");
+    return ExitUsage;
+  }
+  if (!input.rewind()) {
+    report(console, "error reading file ", inputPath);
+    return ExitInputError;
+  }
+
+  std::vector<LabelledOutput> labelled;
+  std::vector<TextWriter*> files;
+  for (std::size_t i = 0; i < writers.size(); ++i) {
+    labelled.push_back({writers[i], outputs[i].label});
+    files.push_back(&writers[i]);
+  }
+  copyHeaders(input, state.headrows, state.nameBuffer, labelled);
+  const std::int32_t yearLastMonth = options.yearStart == 1 ? 12 : options.yearStart - 1;
+  runRecordLoop(input, loop,
+                RunOutputs{writers[0], writers[1], writers.size() > 2 ? &writers[2] : nullptr,
+                           console, options.summary, yearLastMonth});
+  if (input.failed()) {
+    report(console, "error reading file ", inputPath);
+    return ExitInputError;
+  }
+  writeFinalRows(files, loop.columns, options.summary.statistic);
+
+  inputFile.reset();
+  for (std::size_t i = 0; i < writers.size(); ++i) {
+    if (!writers[i].close()) {
+      report(console, "error writing file ", outputs[i].name);
+      return ExitOutputError;
+    }
+  }
+  console.write(kDone);
+  return ExitSuccess;
 }
 
 }  // namespace
@@ -97,135 +239,11 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
     case Action::run:
       break;
   }
-  const Options& options = commandLine.options;
-  const std::vector<std::string>& positional = commandLine.positional;
-  const std::size_t argc = positional.size() + 1;  // as if the options were not there
-  if (argc < 2) {
+  if (commandLine.positional.empty()) {
     console.write(kUsage);
     return ExitUsage;
   }
-
-  RunState state;
-  state.headrows = argc >= 3 ? readIntegerArgument(positional[1]) : -1;
-  state.nameBuffer = positional[0];
-  const std::string& inputPath = positional[0];
-
-  FileHandle inputFile = openForReading(inputPath);
-  if (!inputFile) {
-    report(console, "error opening file ", state.nameBuffer);
-    return ExitInputError;
-  }
-
-  // All names are settled before any file is created, so a refusal truncates nothing.
-  const DenotesInput denotesInput = [&](const std::string& candidate) {
-    return sameFile(candidate, inputPath);
-  };
-  const std::pair<char, std::string*> outputNames[] = {
-      {'t', &state.dailyName}, {'m', &state.monthlyName}, {'y', &state.yearlyName}};
-  for (const auto& [letter, target] : outputNames) {
-    if (letter == 'y' && !options.yearly) {
-      break;
-    }
-    SafeName output = deriveSafeOutputName(letter, state.nameBuffer, denotesInput);
-    if (output.outcome == NameOutcome::wouldOverwriteInput) {
-      console.write("error: output file ");
-      console.write(output.derived.name);
-      console.write(" would overwrite the input file\n");
-      return ExitOutputError;
-    }
-    *target = std::move(output.derived.name);
-    state.scratchBuffer = std::move(output.derived.base);
-  }
-
-  FileHandle dailyFile = createForWriting(state.dailyName);
-  if (!dailyFile) {
-    report(console, "error creating file ", state.dailyName);
-    return ExitOutputError;
-  }
-  FileHandle monthlyFile = createForWriting(state.monthlyName);
-  if (!monthlyFile) {
-    report(console, "error creating file ", state.monthlyName);
-    return ExitOutputError;
-  }
-  FileHandle yearlyFile;
-  if (options.yearly) {
-    yearlyFile = createForWriting(state.yearlyName);
-    if (!yearlyFile) {
-      report(console, "error creating file ", state.yearlyName);
-      return ExitOutputError;
-    }
-  }
-  TextWriter daily(dailyFile.release(), true);
-  TextWriter monthly(monthlyFile.release(), true);
-  std::optional<TextWriter> yearly;
-  if (yearlyFile) {
-    yearly.emplace(yearlyFile.release(), true);
-  }
-
-  InputReader input(inputFile.get());
-  if (!scanHeader(input, state.headrows, state.lineBuffer)) {
-    if (input.failed()) {
-      report(console, "error reading file ", inputPath);
-      return ExitInputError;
-    }
-    console.write(kNoDataRow);
-    return ExitNoDataRow;
-  }
-  if (state.headrows == 0) {
-    console.write("0 Kopfzeilen..\n\n");
-  }
-
-  state.valueColumns = argc == 4 ? readIntegerArgument(positional[2])
-                                 : countColumns(state.lineBuffer, state.scratchBuffer);
-  console.writeInt(state.valueColumns);
-  console.write(" columns ");
-  console.write(state.scratchBuffer);
-  console.put('\n');
-
-  // A given column count may be more than memory holds: that is the user's number to fix.
-  RecordLoopState loop(state.valueColumns);
-  if (!loop.allocated()) {
-    console.write("error: not enough memory for ");
-    console.writeInt(state.valueColumns);
-    console.write(" value columns\n");
-    return ExitUsage;
-  }
-  if (!input.rewind()) {
-    report(console, "error reading file ", inputPath);
-    return ExitInputError;
-  }
-
-  std::vector<LabelledOutput> labelled = {{daily, "daily_sums_from_"},
-                                          {monthly, "monthly_sums_from_"}};
-  std::vector<TextWriter*> files = {&daily, &monthly};
-  if (yearly) {
-    labelled.push_back({*yearly, "yearly_sums_from_"});
-    files.push_back(&*yearly);
-  }
-  copyHeaders(input, state.headrows, state.nameBuffer, labelled);
-  const std::int32_t yearLastMonth = options.yearStart == 1 ? 12 : options.yearStart - 1;
-  runRecordLoop(input, loop,
-                RunOutputs{daily, monthly, yearly ? &*yearly : nullptr, console, options.summary,
-                           yearLastMonth});
-  if (input.failed()) {
-    report(console, "error reading file ", inputPath);
-    return ExitInputError;
-  }
-  writeFinalRows(files, loop.columns, options.summary.statistic);
-
-  inputFile.reset();
-  const std::pair<TextWriter*, const std::string*> closing[] = {
-      {&daily, &state.dailyName},
-      {&monthly, &state.monthlyName},
-      {yearly ? &*yearly : nullptr, &state.yearlyName}};
-  for (const auto& [file, name] : closing) {
-    if (file != nullptr && !file->close()) {
-      report(console, "error writing file ", *name);
-      return ExitOutputError;
-    }
-  }
-  console.write(kDone);
-  return ExitSuccess;
+  return runOnFile(commandLine.options, commandLine.positional, console);
 }
 
 }  // namespace skarvel

@@ -9,8 +9,17 @@
 
 namespace skarvel {
 
-// Platform conventions. Everything that differs between Windows and POSIX file names lives here.
+// Platform conventions: everything that differs between Windows and POSIX file names and line
+// ends lives here.
 namespace platform {
+
+// Input is opened untranslated and read as Windows text mode reads it on every platform (CR LF
+// as LF, Ctrl-Z as the end), so files written on either platform give the same results.
+inline constexpr const char* kReadMode = "rb";
+
+// Outputs are opened in text mode, so "\n" is written as the platform's native line end: CR LF
+// on Windows, LF elsewhere.
+inline constexpr const char* kWriteMode = "w";
 
 // True for a character that ends the directory part of a path: '/' everywhere, and on Windows
 // also '\' and the ':' of a drive letter.

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
+#include "naming.hpp"
 #include "series.hpp"
 
 namespace skarvel {
@@ -27,8 +29,7 @@ FileHandle openForReading(const std::string& name) {
   if (std::filesystem::is_directory(name, error)) {
     return nullptr;
   }
-  // Binary: the reader does the text-mode translation itself, the same on every platform.
-  FileHandle file(std::fopen(name.c_str(), "rb"));
+  FileHandle file(std::fopen(name.c_str(), platform::kReadMode));
   if (file) {
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
   }
@@ -36,8 +37,7 @@ FileHandle openForReading(const std::string& name) {
 }
 
 FileHandle createForWriting(const std::string& name) {
-  // Text mode: "\n" becomes the platform's native line end (CR LF on Windows).
-  FileHandle file(std::fopen(name.c_str(), "w"));
+  FileHandle file(std::fopen(name.c_str(), platform::kWriteMode));
   if (file) {
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
   }
@@ -212,6 +212,13 @@ void InputReader::skipLine() {
 
 TextWriter::TextWriter(std::FILE* file, bool owned)
     : file_(file), owned_(owned), buffer_(kWriteBlock) {}
+
+TextWriter::TextWriter(TextWriter&& other) noexcept
+    : file_(std::exchange(other.file_, nullptr)),
+      owned_(other.owned_),
+      failed_(other.failed_),
+      buffer_(std::move(other.buffer_)),
+      used_(std::exchange(other.used_, 0)) {}
 
 TextWriter::~TextWriter() {
   if (file_ == nullptr) {

@@ -257,8 +257,10 @@ class TextWriter {
  public:
   // `file` is closed by close() or the destructor when `owned`.
   TextWriter(std::FILE* file, bool owned);
+  TextWriter(TextWriter&& other) noexcept;
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
+  TextWriter& operator=(TextWriter&&) = delete;
   ~TextWriter();
 
   void write(std::string_view text);
