@@ -10,23 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "seeded_random.hpp"
+
 namespace {
 
-// splitmix64: the same sequence on every platform and standard library.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  std::uint64_t below(std::uint64_t bound) { return next() % bound; }
-
- private:
-  std::uint64_t state_;
-};
+using Random = skarvel::testing::SeededRandom;
 
 bool isLeapYear(int year) {
   return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
@@ -44,7 +32,7 @@ void appendInt(std::string& out, long value) {
 
 // One value: "0.523", "12.75", "-3.1", "-9999" or "1.5e-3".
 void appendValue(std::string& out, Random& random) {
-  const std::uint64_t kind = random.below(1000);
+  const int kind = random.below(1000);
   if (kind < 20) {
     out += "-9999";
     return;
@@ -60,7 +48,7 @@ void appendValue(std::string& out, Random& random) {
   if (kind < 200) {
     out += '-';
   }
-  const std::uint64_t shape = random.below(3);
+  const int shape = random.below(3);
   if (shape == 0) {  // 0.523
     out += "0.";
     const long fraction = static_cast<long>(random.below(1000));

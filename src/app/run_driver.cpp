@@ -168,10 +168,8 @@ int runOnFile(const Options& options, const std::vector<std::string>& positional
   }
 
   std::vector<LabelledOutput> labelled;
-  std::vector<TextWriter*> files;
   for (std::size_t i = 0; i < writers.size(); ++i) {
     labelled.push_back({writers[i], outputs[i].label});
-    files.push_back(&writers[i]);
   }
   copyHeaders(input, state.headrows, state.nameBuffer, labelled);
   const std::int32_t yearLastMonth = options.yearStart == 1 ? 12 : options.yearStart - 1;
@@ -182,7 +180,7 @@ int runOnFile(const Options& options, const std::vector<std::string>& positional
     report(console, "error reading file ", inputPath);
     return ExitInputError;
   }
-  writeFinalRows(files, loop.columns, options.summary.statistic);
+  writeFinalRows(writers, loop.columns, options.summary.statistic);
 
   inputFile.reset();
   for (std::size_t i = 0; i < writers.size(); ++i) {

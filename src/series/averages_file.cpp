@@ -114,20 +114,20 @@ void writeYearlyRow(TextWriter& out, const RecordStamp& stamp,
   writePeriodRow(out, stamp, columns, Period::year, summary, rows);
 }
 
-void writeFinalRows(std::span<TextWriter* const> files, std::span<const ColumnAccumulator> columns,
+void writeFinalRows(std::span<TextWriter> files, std::span<const ColumnAccumulator> columns,
                     Statistic statistic) {
-  for (TextWriter* out : files) {
-    writeStamp(*out, RecordStamp{});
+  for (TextWriter& out : files) {
+    writeStamp(out, RecordStamp{});
     for (const ColumnAccumulator& column : columns) {
-      out->put('\t');
+      out.put('\t');
       const PeriodValues values = valuesOf(column, Period::total);
       if (values.count > 0) {
-        out->writeNumber(statisticOf(values, statistic));
+        out.writeNumber(statisticOf(values, statistic));
       } else {
-        out->put('0');
+        out.put('0');
       }
     }
-    out->put('\n');
+    out.put('\n');
   }
 }
 

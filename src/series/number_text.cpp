@@ -12,6 +12,10 @@ namespace skarvel {
 namespace {
 
 using number_detail::isDigit;
+using number_detail::kExactPowersOfTen;
+
+// A mantissa of at most this many significant digits is below 2^53 and so exact in a double.
+constexpr int kFastPathDigits = 15;
 constexpr int kExponentLimit = 100000;
 
 // The decimal exponent of the leading significant digit of the number text [first, last)
@@ -64,7 +68,7 @@ char* copyText(char* out, std::string_view text) {
 
 }  // namespace
 
-NumberScan number_detail::scanDoubleGeneral(const char* text, double& value) {
+NumberScan scanDouble(const char* text, double& value) {
   const char* p = text;
   bool negative = false;
   if (*p == '+' || *p == '-') {

@@ -38,12 +38,6 @@ inline constexpr double kExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1
                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// A mantissa of at most this many digits is below 2^53 and so exact in a double.
-inline constexpr int kFastPathDigits = 15;
-
-// scanDouble for every shape and magnitude the fast path leaves out.
-NumberScan scanDoubleGeneral(const char* text, double& value);
-
 // The eight bytes at `text`, the first in the lowest byte.
 inline std::uint64_t loadWord(const char* text) {
   std::uint64_t word = 0;
@@ -87,43 +81,10 @@ inline std::uint64_t eightDigitsValue(std::uint64_t digits) {
 // Scans a decimal number at `text` (no leading white space is skipped): optional sign, digits
 // with an optional '.' and more digits or a '.' followed by digits, optional exponent. The text
 // must end in a character that cannot continue a number (a NUL terminator does). The value is
-// the correctly rounded double; out-of-range magnitudes give infinity or zero.
-//
-// Inline for the reading loop: the common shape of model output, an optional sign and at most
-// 15 digits with an optional point and no exponent ("0.523", "-3.1", "12"), is converted here.
-// Its mantissa is below 2^53 and its power of ten at most 1e15, both exact, so one IEEE
-// division rounds correctly.
-inline NumberScan scanDouble(const char* text, double& value) {
-  using number_detail::isDigit;
-  const char* p = text;
-  const bool negative = *p == '-';
-  p += (*p == '-' || *p == '+') ? 1 : 0;
-  const char* first = p;
-  std::uint64_t mantissa = 0;
-  while (isDigit(*p)) {
-    mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
-    ++p;
-  }
-  std::ptrdiff_t digits = p - first;
-  std::ptrdiff_t fractionDigits = 0;
-  if (*p == '.') {
-    const char* fraction = ++p;
-    while (isDigit(*p)) {
-      mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
-      ++p;
-    }
-    fractionDigits = p - fraction;
-    digits += fractionDigits;
-  }
-  if (digits == 0 || digits > number_detail::kFastPathDigits || (*p | 0x20) == 'e') {
-    return number_detail::scanDoubleGeneral(text, value);
-  }
-  const auto exact = static_cast<double>(mantissa);
-  const double magnitude =
-      fractionDigits == 0 ? exact : exact / number_detail::kExactPowersOfTen[fractionDigits];
-  value = negative ? -magnitude : magnitude;
-  return {p, true};
-}
+// the correctly rounded double; out-of-range magnitudes give infinity or zero. Up to 15
+// significant digits with a power of ten within 1e-22..1e22 take one exact IEEE multiply or
+// divide; everything else goes through std::from_chars.
+NumberScan scanDouble(const char* text, double& value);
 
 // Scans a decimal integer at `text`: optional sign, digits. A value outside the signed 32-bit
 // range fails, with its digits consumed.
@@ -415,7 +376,7 @@ void writeYearlyRow(TextWriter& out, const RecordStamp& stamp,
 
 // The final row, "0 0 0 0" and the statistic over the run's totals ("0" for a column without
 // any accepted value), to every file.
-void writeFinalRows(std::span<TextWriter* const> files, std::span<const ColumnAccumulator> columns,
+void writeFinalRows(std::span<TextWriter> files, std::span<const ColumnAccumulator> columns,
                     Statistic statistic);
 
 }  // namespace skarvel

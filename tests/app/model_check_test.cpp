@@ -8,23 +8,13 @@
 #include <tuple>
 
 #include "end_to_end.hpp"
+#include "seeded_random.hpp"
 
 namespace skarvel {
 namespace {
 
 using namespace skarvel::testing;
-
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed * 0x9E3779B97F4A7C15ULL + 1) {}
-  int below(int bound) {
-    state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<int>((state_ >> 33) % static_cast<std::uint64_t>(bound));
-  }
-
- private:
-  std::uint64_t state_;
-};
+using Random = SeededRandom;
 
 bool isLeap(int year) {
   return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);

@@ -8,25 +8,13 @@
 #include <cstdint>
 #include <string>
 
+#include "seeded_random.hpp"
 #include "series.hpp"
 
 namespace skarvel {
 namespace {
 
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  int below(int bound) { return static_cast<int>(next() % static_cast<std::uint64_t>(bound)); }
-
- private:
-  std::uint64_t state_;
-};
+using Random = testing::SeededRandom;
 
 // Digit counts favour the short shapes of model output but reach past every fast-path limit.
 int digitCount(Random& random) {
