@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "analysis.hpp"
 #include "reference.hpp"
-#include "series.hpp"
 
 using namespace skarvel;
 using namespace skarvel::fuzzing;

@@ -5,8 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "number_format.hpp"
+#include "number_scan.hpp"
 #include "reference.hpp"
-#include "series.hpp"
 
 using namespace skarvel;
 using namespace skarvel::fuzzing;

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app.hpp"
 #include "reference.hpp"
+#include "run_driver.hpp"
 
 using namespace skarvel;
 using namespace skarvel::fuzzing;
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   std::FILE* console = std::fopen("/dev/null", "w");
-  const int status = runSkarvel(args, console);
+  const int status = exitCode(runSkarvel(args, console));
   std::fclose(console);
   require(status >= 0 && status <= 3, "exit status is one of 0, 1, 2, 3");
   require(contentOf(input) == content, "the input is unchanged");

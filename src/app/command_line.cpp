@@ -1,8 +1,11 @@
+#include "command_line.hpp"
+
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <optional>
 
-#include "app.hpp"
+#include "number_scan.hpp"
 
 namespace skarvel {
 
@@ -35,32 +38,38 @@ std::optional<Number> wholeNumber(std::string_view text) {
   return value;
 }
 
-// Applies one option with its value; returns what is wrong, or an empty text.
-std::string applyOption(std::string_view name, std::string_view value, Options& options) {
+// Applies one option with its value. False, with `error` set, when the value is not valid.
+bool applyOption(std::string_view name, std::string_view value, Options& options,
+                 std::string& error) {
+  const std::string quoted = "'" + std::string(value) + "'";
   if (name == "--stat") {
     const auto statistic = statisticNamed(value);
     if (!statistic) {
-      return "--stat must be mean, sum, min or max, not '" + std::string(value) + "'";
+      error = "--stat must be mean, sum, min or max, not " + quoted;
+      return false;
     }
-    options.summary.statistic = *statistic;
-    return {};
+    options.rules.statistic = *statistic;
+    return true;
   }
   if (name == "--year-start") {
     const auto month = wholeNumber<std::int32_t>(value);
     if (!month || *month < 1 || *month > 12) {
-      return "--year-start must be a month from 1 to 12, not '" + std::string(value) + "'";
+      error = "--year-start must be a month from 1 to 12, not " + quoted;
+      return false;
     }
-    options.yearStart = *month;
+    // The year ends with the month before its first.
+    options.rules.yearLastMonth = *month == 1 ? 12 : *month - 1;
     options.yearly = true;
-    return {};
+    return true;
   }
   // --min-coverage
   const auto percent = wholeNumber<double>(value);
   if (!percent || !(*percent >= 0.0 && *percent <= 100.0)) {
-    return "--min-coverage must be a percentage from 0 to 100, not '" + std::string(value) + "'";
+    error = "--min-coverage must be a percentage from 0 to 100, not " + quoted;
+    return false;
   }
-  options.summary.minCoverage = *percent;
-  return {};
+  options.rules.minCoverage = *percent;
+  return true;
 }
 
 bool takesValue(std::string_view name) {
@@ -115,8 +124,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
       line.error = "option " + std::string(name) + " needs a value";
       return line;
     }
-    line.error = applyOption(name, value, line.options);
-    if (!line.error.empty()) {
+    if (!applyOption(name, value, line.options, line.error)) {
       line.action = Action::usageError;
       return line;
     }
@@ -124,6 +132,26 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   line.positional.assign(args.begin() + static_cast<std::ptrdiff_t>(std::min(i, args.size())),
                          args.end());
   return line;
+}
+
+std::int32_t readIntegerArgument(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && isSpace(text[i])) {
+    ++i;
+  }
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  constexpr std::int64_t kLimit = std::int64_t{1} << 32;
+  std::int64_t magnitude = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    magnitude = std::min(magnitude * 10 + (text[i] - '0'), kLimit);
+  }
+  const std::int64_t value = negative ? -magnitude : magnitude;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace skarvel

@@ -3,17 +3,20 @@
 #include <string>
 #include <vector>
 
-#include "app.hpp"
+#include "exit_status.hpp"
+#include "run_driver.hpp"
 
 int main(int argc, char** argv) {
+  using skarvel::exitCode;
+  using skarvel::ExitStatus;
   try {
     const std::vector<std::string> args(argv, argv + argc);
-    return skarvel::runSkarvel(args, stdout);
+    return exitCode(skarvel::runSkarvel(args, stdout));
   } catch (const std::bad_alloc&) {
-    std::fputs("error: out of memory\n", stdout);
-    return skarvel::ExitOutputError;
+    std::fputs("error: not enough memory\n", stdout);
+    return exitCode(ExitStatus::outOfMemory);
   } catch (...) {
     std::fputs("error: unexpected failure\n", stdout);
-    return skarvel::ExitOutputError;
+    return exitCode(ExitStatus::outputError);
   }
 }

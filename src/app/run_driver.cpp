@@ -1,11 +1,17 @@
-#include <algorithm>
-#include <limits>
+#include "run_driver.hpp"
+
 #include <optional>
+#include <string_view>
 #include <utility>
 
-#include "app.hpp"
+#include "analysis.hpp"
+#include "averages_file.hpp"
+#include "averaging.hpp"
+#include "command_line.hpp"
+#include "input_reader.hpp"
 #include "naming.hpp"
-#include "series.hpp"
+#include "platform.hpp"
+#include "text_writer.hpp"
 
 #ifndef SKARVEL_VERSION
 #define SKARVEL_VERSION "unknown"
@@ -34,189 +40,206 @@ constexpr std::string_view kNoDataRow =
     "number)\n";
 constexpr std::string_view kDone = "fertig..\n";
 
-// The run's working state: names, the current line and work text, and the counts the analysis
-// fixes.
+// A step that may end the run gives its exit status; nothing means: go on.
+using StepResult = std::optional<ExitStatus>;
+
+// The run's working state: names, the first data row and the counts the analysis fixes.
 struct RunState {
-  std::string nameBuffer;  // the input name; the name derivation may append ".$$$"
-  std::string lineBuffer;
-  std::string scratchBuffer;
+  std::string inputPath;  // as given; every message names the input so
+  std::string labelName;  // the input name in the header labels; may gain ".$$$"
+  std::string firstDataRow;
+  std::string columnNote;      // shown after the column count: a base name, or the rest of the row
   std::int32_t headrows = -1;  // negative: detect
   std::int32_t valueColumns = 0;
 };
 
-// One output file: the letter of its name, the label of its first line, its derived name.
-struct OutputFile {
-  char letter;
-  std::string_view label;
+// An output whose name is derived but whose file is not created yet.
+struct PlannedOutput {
+  AveragesKind kind;
   std::string name;
 };
 
-void report(TextWriter& console, std::string_view what, std::string_view name) {
+ExitStatus report(TextWriter& console, std::string_view what, std::string_view name,
+                  ExitStatus status) {
   console.write(what);
   console.write(name);
   console.put('\n');
+  return status;
 }
 
-std::vector<OutputFile> plannedOutputs(bool yearly) {
-  std::vector<OutputFile> outputs = {{'t', "daily_sums_from_", {}},
-                                     {'m', "monthly_sums_from_", {}}};
+// Writes the rows of every close to the files of that period and the progress marks to the
+// console: "." per day, "month/year" per month.
+class RunOutputs final : public CloseListener {
+ public:
+  RunOutputs(std::span<AveragesFile> files, TextWriter& console, const SummaryRules& rules)
+      : files_(files), console_(console), rules_(rules) {}
+
+  void periodClosed(Period period, const RecordStamp& stamp,
+                    const Accumulators& accumulators) override {
+    for (AveragesFile& file : files_) {
+      if (file.kind.period == period) {
+        writePeriodRow(file.writer, stamp, accumulators, period, rules_);
+      }
+    }
+    if (period == Period::day) {
+      console_.put('.');
+    } else if (period == Period::month) {
+      console_.writeInt(stamp.month);
+      console_.put('/');
+      console_.writeInt(stamp.year);
+      console_.put('\n');
+      console_.flush();  // a line of progress per month, as on an interactive console
+    }
+  }
+
+  bool healthy() const override {
+    for (const AveragesFile& file : files_) {
+      if (file.writer.failed()) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+ private:
+  std::span<AveragesFile> files_;
+  TextWriter& console_;
+  const SummaryRules& rules_;
+};
+
+std::vector<PlannedOutput> plannedOutputs(bool yearly) {
+  std::vector<PlannedOutput> outputs = {{kDailyFile, {}}, {kMonthlyFile, {}}};
   if (yearly) {
-    outputs.push_back({'y', "yearly_sums_from_", {}});
+    outputs.push_back({kYearlyFile, {}});
   }
   return outputs;
 }
 
 // Derives every output name, in order, before any file is created, so that a refusal truncates
-// nothing. False (reported) when a name would still denote the input.
-bool deriveOutputNames(RunState& state, const std::string& inputPath,
-                       std::vector<OutputFile>& outputs, TextWriter& console) {
+// nothing.
+StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& outputs,
+                             TextWriter& console) {
   const DenotesInput denotesInput = [&](const std::string& candidate) {
-    return sameFile(candidate, inputPath);
+    return platform::sameFile(candidate, state.inputPath);
   };
-  for (OutputFile& output : outputs) {
-    SafeName derived = deriveSafeOutputName(output.letter, state.nameBuffer, denotesInput);
+  for (PlannedOutput& output : outputs) {
+    SafeName derived = deriveSafeOutputName(output.kind.letter, state.labelName, denotesInput);
     if (derived.outcome == NameOutcome::wouldOverwriteInput) {
       console.write("error: output file ");
       console.write(derived.derived.name);
       console.write(" would overwrite the input file\n");
-      return false;
+      return ExitStatus::outputError;
     }
     output.name = std::move(derived.derived.name);
-    state.scratchBuffer = std::move(derived.derived.base);
+    state.columnNote = std::move(derived.derived.base);
   }
-  return true;
+  return std::nullopt;
 }
 
-// Creates (or truncates) the output files in order. Empty (reported) when one cannot be
-// created; the files created before it stay.
-std::vector<TextWriter> createOutputs(const std::vector<OutputFile>& outputs, TextWriter& console) {
-  std::vector<TextWriter> writers;
-  writers.reserve(outputs.size());
-  for (const OutputFile& output : outputs) {
-    FileHandle file = createForWriting(output.name);
+// Creates (or truncates) the output files in order; the files created before one that cannot be
+// created stay.
+StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<AveragesFile>& files,
+                         TextWriter& console) {
+  files.reserve(planned.size());
+  for (PlannedOutput& output : planned) {
+    platform::FileHandle file = platform::createForWriting(output.name);
     if (!file) {
-      report(console, "error creating file ", output.name);
-      return {};
+      return report(console, "error creating file ", output.name, ExitStatus::outputError);
     }
-    writers.emplace_back(file.release(), true);
+    files.push_back({output.kind, std::move(output.name), TextWriter(std::move(file))});
   }
-  return writers;
+  return std::nullopt;
 }
 
-// Finds the header rows and the value columns and reports them. Returns the exit status when
-// the run cannot go on.
-std::optional<int> analyseInput(InputReader& input, RunState& state,
-                                const std::vector<std::string>& positional, TextWriter& console) {
-  if (!scanHeader(input, state.headrows, state.lineBuffer)) {
+// Finds the header rows and the value columns and reports them.
+StepResult analyseInput(InputReader& input, RunState& state,
+                        const std::vector<std::string>& positional, TextWriter& console) {
+  if (!scanHeader(input, state.headrows, state.firstDataRow)) {
     if (input.failed()) {
-      report(console, "error reading file ", positional[0]);
-      return ExitInputError;
+      return report(console, "error reading file ", state.inputPath, ExitStatus::inputError);
     }
     console.write(kNoDataRow);
-    return ExitNoDataRow;
+    return ExitStatus::noDataRow;
   }
   if (state.headrows == 0) {
     console.write("0 Kopfzeilen..\n\n");
   }
   // The column count is taken only when exactly three arguments follow the options.
   state.valueColumns = positional.size() == 3 ? readIntegerArgument(positional[2])
-                                              : countColumns(state.lineBuffer, state.scratchBuffer);
+                                              : countColumns(state.firstDataRow, state.columnNote);
   console.writeInt(state.valueColumns);
   console.write(" columns ");
-  console.write(state.scratchBuffer);
+  console.write(state.columnNote);
   console.put('\n');
   return std::nullopt;
 }
 
+// Header copy, record loop and final rows, then the files closed.
+StepResult averageInput(InputReader& input, const RunState& state, RecordLoopState& loop,
+                        const SummaryRules& rules, std::vector<AveragesFile>& files,
+                        TextWriter& console) {
+  copyHeaders(input, state.headrows, state.labelName, files);
+  RunOutputs outputs(files, console, rules);
+  runRecordLoop(input, loop, rules, outputs);
+  if (input.failed()) {
+    return report(console, "error reading file ", state.inputPath, ExitStatus::inputError);
+  }
+  writeFinalRows(files, loop.accumulators, rules.statistic);
+  for (AveragesFile& file : files) {
+    if (!file.writer.close()) {
+      return report(console, "error writing file ", file.name, ExitStatus::outputError);
+    }
+  }
+  return std::nullopt;
+}
+
 // The run on one input file, once the command line is read.
-int runOnFile(const Options& options, const std::vector<std::string>& positional,
-              TextWriter& console) {
-  const std::string& inputPath = positional[0];
+ExitStatus runOnFile(const Options& options, const std::vector<std::string>& positional,
+                     TextWriter& console) {
   RunState state;
+  state.inputPath = positional[0];
+  state.labelName = positional[0];
   state.headrows = positional.size() >= 2 ? readIntegerArgument(positional[1]) : -1;
-  state.nameBuffer = inputPath;
 
-  FileHandle inputFile = openForReading(inputPath);
+  platform::FileHandle inputFile = platform::openForReading(state.inputPath);
   if (!inputFile) {
-    report(console, "error opening file ", state.nameBuffer);
-    return ExitInputError;
+    return report(console, "error opening file ", state.inputPath, ExitStatus::inputError);
   }
-  std::vector<OutputFile> outputs = plannedOutputs(options.yearly);
-  if (!deriveOutputNames(state, inputPath, outputs, console)) {
-    return ExitOutputError;
-  }
-  std::vector<TextWriter> writers = createOutputs(outputs, console);
-  if (writers.empty()) {
-    return ExitOutputError;
-  }
-
-  InputReader input(inputFile.get());
-  if (const std::optional<int> stop = analyseInput(input, state, positional, console)) {
+  std::vector<PlannedOutput> planned = plannedOutputs(options.yearly);
+  std::vector<AveragesFile> files;
+  InputReader input(ByteSource::ofFile(inputFile.get()));
+  if (const StepResult stop = deriveOutputNames(state, planned, console)) {
     return *stop;
   }
-  // A given column count may be more than memory holds: that is the user's number to fix.
-  RecordLoopState loop(state.valueColumns);
-  if (!loop.allocated()) {
+  if (const StepResult stop = createOutputs(planned, files, console)) {
+    return *stop;
+  }
+  if (const StepResult stop = analyseInput(input, state, positional, console)) {
+    return *stop;
+  }
+  std::optional<Accumulators> accumulators =
+      Accumulators::create(state.valueColumns, options.rules.statistic);
+  if (!accumulators) {
     console.write("error: not enough memory for ");
     console.writeInt(state.valueColumns);
     console.write(" value columns\n");
-    return ExitUsage;
+    return ExitStatus::outOfMemory;
   }
   if (!input.rewind()) {
-    report(console, "error reading file ", inputPath);
-    return ExitInputError;
+    return report(console, "error reading file ", state.inputPath, ExitStatus::inputError);
   }
-
-  std::vector<LabelledOutput> labelled;
-  for (std::size_t i = 0; i < writers.size(); ++i) {
-    labelled.push_back({writers[i], outputs[i].label});
-  }
-  copyHeaders(input, state.headrows, state.nameBuffer, labelled);
-  const std::int32_t yearLastMonth = options.yearStart == 1 ? 12 : options.yearStart - 1;
-  runRecordLoop(input, loop,
-                RunOutputs{writers[0], writers[1], writers.size() > 2 ? &writers[2] : nullptr,
-                           console, options.summary, yearLastMonth});
-  if (input.failed()) {
-    report(console, "error reading file ", inputPath);
-    return ExitInputError;
-  }
-  writeFinalRows(writers, loop.columns, options.summary.statistic);
-
-  inputFile.reset();
-  for (std::size_t i = 0; i < writers.size(); ++i) {
-    if (!writers[i].close()) {
-      report(console, "error writing file ", outputs[i].name);
-      return ExitOutputError;
-    }
+  RecordLoopState loop{{}, false, std::move(*accumulators)};
+  if (const StepResult stop = averageInput(input, state, loop, options.rules, files, console)) {
+    return *stop;
   }
   console.write(kDone);
-  return ExitSuccess;
+  return ExitStatus::success;
 }
 
 }  // namespace
 
-std::int32_t readIntegerArgument(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && isSpace(text[i])) {
-    ++i;
-  }
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    negative = text[i] == '-';
-    ++i;
-  }
-  constexpr std::int64_t kLimit = std::int64_t{1} << 32;
-  std::int64_t magnitude = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    magnitude = std::min(magnitude * 10 + (text[i] - '0'), kLimit);
-  }
-  const std::int64_t value = negative ? -magnitude : magnitude;
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-      value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-
-int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
-  TextWriter console(consoleFile, false);
+ExitStatus runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
+  TextWriter console = TextWriter::borrowing(consoleFile);
   console.write(kBanner);
 
   const CommandLine commandLine = parseCommandLine(args);
@@ -224,22 +247,22 @@ int runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
     case Action::help:
       console.write(kUsage);
       console.write(kOptions);
-      return ExitSuccess;
+      return ExitStatus::success;
     case Action::version:
       console.write("skarvel " SKARVEL_VERSION "\n");
-      return ExitSuccess;
+      return ExitStatus::success;
     case Action::usageError:
       console.write("error: ");
       console.write(commandLine.error);
       console.put('\n');
       console.write(kUsage);
-      return ExitUsage;
+      return ExitStatus::usage;
     case Action::run:
       break;
   }
   if (commandLine.positional.empty()) {
     console.write(kUsage);
-    return ExitUsage;
+    return ExitStatus::usage;
   }
   return runOnFile(commandLine.options, commandLine.positional, console);
 }

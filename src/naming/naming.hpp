@@ -1,5 +1,5 @@
-// Output file names: how the daily and monthly file names are made from the input name, the two
-// small string operations the derivation is built on, and the platform's path conventions.
+// Output file names: how the daily and monthly file names are made from the input name, and the
+// two small string operations the derivation is built on.
 #pragma once
 
 #include <cstdint>
@@ -8,30 +8,6 @@
 #include <string_view>
 
 namespace skarvel {
-
-// Platform conventions: everything that differs between Windows and POSIX file names and line
-// ends lives here.
-namespace platform {
-
-// Input is opened untranslated and read as Windows text mode reads it on every platform (CR LF
-// as LF, Ctrl-Z as the end), so files written on either platform give the same results.
-inline constexpr const char* kReadMode = "rb";
-
-// Outputs are opened in text mode, so "\n" is written as the platform's native line end: CR LF
-// on Windows, LF elsewhere.
-inline constexpr const char* kWriteMode = "w";
-
-// True for a character that ends the directory part of a path: '/' everywhere, and on Windows
-// also '\' and the ':' of a drive letter.
-constexpr bool isPathSeparator(char c) {
-#ifdef _WIN32
-  return c == '/' || c == '\\' || c == ':';
-#else
-  return c == '/';
-#endif
-}
-
-}  // namespace platform
 
 // Offset of the first occurrence of `pattern` in `text`, or 0 when it does not occur. An
 // occurrence at offset 0 also gives 0: the derivation treats a leading '.' like no '.' at all.
@@ -78,9 +54,5 @@ struct SafeName {
 // name.
 SafeName deriveSafeOutputName(char letter, std::string& inputName,
                               const DenotesInput& denotesInput);
-
-// True when the two paths name the same file: the same text, or the same existing file
-// (hard links, symbolic links, different spellings of one path).
-bool sameFile(const std::string& a, const std::string& b);
 
 }  // namespace skarvel

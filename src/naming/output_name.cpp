@@ -1,7 +1,5 @@
-#include <filesystem>
-#include <system_error>
-
 #include "naming.hpp"
+#include "platform.hpp"
 
 namespace skarvel {
 
@@ -71,15 +69,6 @@ SafeName deriveSafeOutputName(char letter, std::string& inputName,
     result.outcome = NameOutcome::wouldOverwriteInput;
   }
   return result;
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-  if (a == b) {
-    return true;
-  }
-  std::error_code error;
-  const bool same = std::filesystem::equivalent(a, b, error);
-  return !error && same;
 }
 
 }  // namespace skarvel

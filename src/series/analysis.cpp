@@ -1,6 +1,9 @@
-#include <algorithm>
+#include "analysis.hpp"
 
-#include "series.hpp"
+#include <algorithm>
+#include <string_view>
+
+#include "number_scan.hpp"
 
 namespace skarvel {
 

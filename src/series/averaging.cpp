@@ -1,7 +1,7 @@
+#include "averaging.hpp"
+
 #include <algorithm>
 #include <new>
-
-#include "series.hpp"
 
 namespace skarvel {
 
@@ -23,102 +23,30 @@ bool needsExtremes(Statistic statistic) {
   return statistic == Statistic::min || statistic == Statistic::max;
 }
 
+// Zeroed elements, or null when memory cannot hold them.
+template <typename Element>
+std::unique_ptr<Element[]> allocateZeroed(std::size_t count) {
+  return std::unique_ptr<Element[]>(new (std::nothrow) Element[count]());
+}
+
+// Reads one value per column into the open day. A failed conversion sets the error flag and
+// adds nothing; the remaining columns are still read.
 template <bool kTrackExtremes>
 void readValues(InputReader& input, RecordLoopState& state) {
-  for (ColumnAccumulator& column : state.columns) {
+  const std::span<ColumnAccumulator> columns = state.accumulators.columns();
+  const std::span<ColumnExtremes> extremes = state.accumulators.extremes();
+  for (std::size_t c = 0; c < columns.size(); ++c) {
     double value = 0.0;
     if (!input.readDouble(value)) {
-      state.errorFlag = true;  // the remaining columns are still read
+      state.errorFlag = true;
       continue;
     }
     if (value > MissingThreshold) {
-      column.daySum += value;
-      ++column.dayCount;
+      columns[c][Period::day].add(value);
       if constexpr (kTrackExtremes) {
-        column.dayMin = std::min(column.dayMin, value);
-        column.dayMax = std::max(column.dayMax, value);
+        extremes[c][Period::day].add(value);
       }
     }
-  }
-}
-
-void clearPeriod(double& sum, std::int64_t& count, double& minimum, double& maximum) {
-  sum = 0.0;
-  count = 0;
-  minimum = kNoMinimum;
-  maximum = kNoMaximum;
-}
-
-void mergeDayIntoMonth(ColumnAccumulator& column) {
-  column.monthSum += column.daySum;
-  column.monthCount += column.dayCount;
-  column.monthMin = std::min(column.monthMin, column.dayMin);
-  column.monthMax = std::max(column.monthMax, column.dayMax);
-}
-
-void mergeMonthIntoTotal(ColumnAccumulator& column) {
-  column.totalSum += column.monthSum;
-  column.totalCount += column.monthCount;
-  column.totalMin = std::min(column.totalMin, column.monthMin);
-  column.totalMax = std::max(column.totalMax, column.monthMax);
-}
-
-void mergeMonthIntoYear(ColumnAccumulator& column) {
-  column.yearSum += column.monthSum;
-  column.yearCount += column.monthCount;
-  column.yearMin = std::min(column.yearMin, column.monthMin);
-  column.yearMax = std::max(column.yearMax, column.monthMax);
-}
-
-void closeDay(RecordLoopState& state, const RunOutputs& outputs) {
-  for (ColumnAccumulator& column : state.columns) {
-    mergeDayIntoMonth(column);
-  }
-  state.monthRows += state.dayRows;
-  writeDailyRow(outputs.daily, state.stamp, state.columns, outputs.summary, state.dayRows);
-  outputs.console.put('.');
-  for (ColumnAccumulator& c : state.columns) {
-    clearPeriod(c.daySum, c.dayCount, c.dayMin, c.dayMax);
-  }
-  state.dayRows = 0;
-}
-
-void closeYear(RecordLoopState& state, const RunOutputs& outputs) {
-  if (outputs.yearly != nullptr) {
-    writeYearlyRow(*outputs.yearly, state.stamp, state.columns, outputs.summary, state.yearRows);
-  }
-  for (ColumnAccumulator& c : state.columns) {
-    clearPeriod(c.yearSum, c.yearCount, c.yearMin, c.yearMax);
-  }
-  state.yearRows = 0;
-}
-
-void closeMonth(RecordLoopState& state, const RunOutputs& outputs) {
-  for (ColumnAccumulator& column : state.columns) {
-    mergeMonthIntoTotal(column);
-    mergeMonthIntoYear(column);
-  }
-  state.yearRows += state.monthRows;
-  writeMonthlyRow(outputs.monthly, state.stamp, state.columns, outputs.summary, state.monthRows);
-  outputs.console.writeInt(state.stamp.month);
-  outputs.console.put('/');
-  outputs.console.writeInt(state.stamp.year);
-  outputs.console.put('\n');
-  outputs.console.flush();  // a line of progress per month, as on an interactive console
-  for (ColumnAccumulator& c : state.columns) {
-    clearPeriod(c.monthSum, c.monthCount, c.monthMin, c.monthMax);
-  }
-  state.monthRows = 0;
-  if (state.stamp.month == outputs.yearLastMonth) {
-    closeYear(state, outputs);
-  }
-}
-
-// At the end of a loop that stopped inside a day, the open day and month count for the totals.
-void foldOpenPeriods(RecordLoopState& state) {
-  for (ColumnAccumulator& column : state.columns) {
-    mergeDayIntoMonth(column);
-    mergeMonthIntoTotal(column);
   }
 }
 
@@ -127,6 +55,28 @@ bool readStamp(InputReader& input, RecordStamp& stamp) {
   // previous values.
   return input.readInt(stamp.year) && input.readInt(stamp.month) && input.readInt(stamp.day) &&
          input.readInt(stamp.hour);
+}
+
+void closePeriod(Period period, RecordLoopState& state, CloseListener& listener) {
+  listener.periodClosed(period, state.stamp, state.accumulators);
+  state.accumulators.clear(period);
+}
+
+// The day closes into its month; on the month's last day the month closes into the totals and
+// its year, and a month that ends the year closes the year.
+void closeDay(RecordLoopState& state, const SummaryRules& rules, CloseListener& listener) {
+  Accumulators& sums = state.accumulators;
+  sums.merge(Period::day, Period::month);
+  closePeriod(Period::day, state, listener);
+  if (!closesMonth(state.stamp)) {
+    return;
+  }
+  sums.merge(Period::month, Period::total);
+  sums.merge(Period::month, Period::year);
+  closePeriod(Period::month, state, listener);
+  if (state.stamp.month == rules.yearLastMonth) {
+    closePeriod(Period::year, state, listener);
+  }
 }
 
 }  // namespace
@@ -142,24 +92,79 @@ std::int32_t DaysInMonth(std::int32_t month, std::int32_t year) {
   return kLengths[month];
 }
 
-RecordLoopState::RecordLoopState(std::int32_t valueColumns) {
-  if (valueColumns <= 0) {
-    return;
-  }
-  const auto count = static_cast<std::size_t>(valueColumns);
-  storage_.reset(new (std::nothrow) ColumnAccumulator[count]());
-  allocated_ = storage_ != nullptr;
-  if (allocated_) {
-    columns = std::span<ColumnAccumulator>(storage_.get(), count);
-  }
+void Extremes::add(double value) {
+  min = std::min(min, value);
+  max = std::max(max, value);
 }
 
-void runRecordLoop(InputReader& input, RecordLoopState& state, const RunOutputs& outputs) {
-  const bool trackExtremes = needsExtremes(outputs.summary.statistic);
+void Extremes::merge(const Extremes& other) {
+  min = std::min(min, other.min);
+  max = std::max(max, other.max);
+}
+
+std::optional<Accumulators> Accumulators::create(std::int32_t columns, Statistic statistic) {
+  Accumulators result;
+  if (columns <= 0) {
+    return result;
+  }
+  const auto count = static_cast<std::size_t>(columns);
+  result.columnStorage_ = allocateZeroed<ColumnAccumulator>(count);
+  if (!result.columnStorage_) {
+    return std::nullopt;
+  }
+  result.columns_ = {result.columnStorage_.get(), count};
+  if (needsExtremes(statistic)) {
+    result.extremesStorage_ = allocateZeroed<ColumnExtremes>(count);
+    if (!result.extremesStorage_) {
+      return std::nullopt;
+    }
+    result.extremes_ = {result.extremesStorage_.get(), count};
+  }
+  return result;
+}
+
+double Accumulators::statisticOf(std::size_t column, Period period, Statistic statistic) const {
+  switch (statistic) {
+    case Statistic::sum:
+      return columns_[column][period].sum;
+    case Statistic::min:
+      return extremes_[column][period].min;
+    case Statistic::max:
+      return extremes_[column][period].max;
+    case Statistic::mean:
+      break;
+  }
+  const RunningSum& values = columns_[column][period];
+  return values.sum / static_cast<double>(values.count);
+}
+
+void Accumulators::merge(Period from, Period into) {
+  for (ColumnAccumulator& column : columns_) {
+    column[into].merge(column[from]);
+  }
+  for (ColumnExtremes& column : extremes_) {
+    column[into].merge(column[from]);
+  }
+  rows_[static_cast<std::size_t>(into)] += rows_[static_cast<std::size_t>(from)];
+}
+
+void Accumulators::clear(Period period) {
+  for (ColumnAccumulator& column : columns_) {
+    column[period] = {};
+  }
+  for (ColumnExtremes& column : extremes_) {
+    column[period] = {};
+  }
+  rows_[static_cast<std::size_t>(period)] = 0;
+}
+
+void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRules& rules,
+                   CloseListener& listener) {
+  const bool trackExtremes = state.accumulators.tracksExtremes();
   RecordStamp& stamp = state.stamp;
   for (;;) {
     if (readStamp(input, stamp)) {
-      ++state.dayRows;
+      state.accumulators.countRow();
     } else {
       state.errorFlag = true;
     }
@@ -176,18 +181,16 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const RunOutputs&
       if (state.errorFlag) {
         return;  // a day with unreadable values is dropped, with its open month
       }
-      closeDay(state, outputs);
-      if (closesMonth(stamp)) {
-        closeMonth(state, outputs);
-      }
-      if (outputs.daily.failed() || outputs.monthly.failed() ||
-          (outputs.yearly != nullptr && outputs.yearly->failed())) {
+      closeDay(state, rules, listener);
+      if (!listener.healthy()) {
         return;
       }
     }
     if (state.errorFlag) {
       if (stamp.hour < kCloseHour) {
-        foldOpenPeriods(state);
+        // The loop stopped inside a day: the open day and month count for the totals.
+        state.accumulators.merge(Period::day, Period::month);
+        state.accumulators.merge(Period::month, Period::total);
       }
       return;
     }

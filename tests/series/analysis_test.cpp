@@ -1,9 +1,8 @@
+#include "analysis.hpp"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "series.hpp"
-#include "temp_input.hpp"
 
 namespace skarvel {
 namespace {
@@ -15,8 +14,7 @@ struct HeaderScan {
 };
 
 HeaderScan scan(const std::string& bytes, std::int32_t headrows) {
-  FileHandle file = testing::fileWith(bytes);
-  InputReader reader(file.get());
+  InputReader reader(ByteSource::ofBytes(bytes));
   HeaderScan result{false, headrows, ""};
   result.found = scanHeader(reader, result.headrows, result.line);
   return result;

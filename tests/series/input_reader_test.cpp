@@ -1,20 +1,16 @@
+#include "input_reader.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <vector>
 
-#include "series.hpp"
-#include "temp_input.hpp"
-
 namespace skarvel {
 namespace {
 
-using testing::fileWith;
-
 std::vector<std::string> linesOf(const std::string& bytes) {
-  FileHandle file = fileWith(bytes);
-  InputReader reader(file.get());
+  InputReader reader(ByteSource::ofBytes(bytes));
   std::vector<std::string> lines;
   std::string line;
   while (reader.readLine(line)) {
@@ -64,8 +60,8 @@ TEST(InputReader, ReadsTokensAcrossLinesAndBlocks) {
       text += "\r\n";
     }
   }
-  FileHandle file = fileWith(text);
-  InputReader reader(file.get());
+  const std::string bytes = text;
+  InputReader reader(ByteSource::ofBytes(bytes));
   double sum = 0.0;
   double value = 0.0;
   int count = 0;
@@ -79,8 +75,8 @@ TEST(InputReader, ReadsTokensAcrossLinesAndBlocks) {
 
 TEST(InputReader, ReadsATokenLongerThanItsBuffer) {
   const std::string digits = "1" + std::string(3'000'000, '0');
-  FileHandle file = fileWith("  " + digits + " 2");
-  InputReader reader(file.get());
+  const std::string bytes = "  " + digits + " 2";
+  InputReader reader(ByteSource::ofBytes(bytes));
   double value = 0.0;
   ASSERT_TRUE(reader.readDouble(value));
   EXPECT_TRUE(std::isinf(value));
@@ -89,8 +85,8 @@ TEST(InputReader, ReadsATokenLongerThanItsBuffer) {
 }
 
 TEST(InputReader, LeavesWhatAFailedConversionDidNotConsume) {
-  FileHandle file = fileWith("1 x 2\n- 3\n");
-  InputReader reader(file.get());
+  const std::string bytes = "1 x 2\n- 3\n";
+  InputReader reader(ByteSource::ofBytes(bytes));
   double value = 0.0;
   EXPECT_TRUE(reader.readDouble(value));
   EXPECT_FALSE(reader.readDouble(value));  // "x" stays
@@ -103,8 +99,8 @@ TEST(InputReader, LeavesWhatAFailedConversionDidNotConsume) {
 }
 
 TEST(InputReader, ReadsStampIntegers) {
-  FileHandle file = fileWith("2001\t1 31\r\n24 7.5");
-  InputReader reader(file.get());
+  const std::string bytes = "2001\t1 31\r\n24 7.5";
+  InputReader reader(ByteSource::ofBytes(bytes));
   std::int32_t year = 0, month = 0, day = 0, hour = 0, next = 0;
   EXPECT_TRUE(reader.readInt(year) && reader.readInt(month) && reader.readInt(day) &&
               reader.readInt(hour));
@@ -116,8 +112,8 @@ TEST(InputReader, ReadsStampIntegers) {
 }
 
 TEST(InputReader, RewindsToTheStart) {
-  FileHandle file = fileWith("first\r\nsecond\n");
-  InputReader reader(file.get());
+  const std::string bytes = "first\r\nsecond\n";
+  InputReader reader(ByteSource::ofBytes(bytes));
   std::string line;
   ASSERT_TRUE(reader.readLine(line));
   ASSERT_TRUE(reader.readLine(line));
@@ -126,23 +122,6 @@ TEST(InputReader, RewindsToTheStart) {
   ASSERT_TRUE(reader.readLine(line));
   EXPECT_EQ(line, "first\n");
   EXPECT_FALSE(reader.failed());
-}
-
-TEST(TextWriter, WritesThroughItsBuffer) {
-  FileHandle file(std::tmpfile());
-  {
-    TextWriter writer(file.get(), false);
-    writer.write("a\t");
-    writer.writeInt(-42);
-    writer.put('\t');
-    writer.writeNumber(1234567.0);
-    writer.write(std::string(3'000'000, 'z'));
-    writer.put('\n');
-    EXPECT_TRUE(writer.close());
-  }
-  const std::string content = testing::contentOf(file.get());
-  EXPECT_EQ(content.substr(0, 18), "a\t-42\t1.23457e+006");
-  EXPECT_EQ(content.size(), 18u + 3'000'000u + 1u);
 }
 
 }  // namespace

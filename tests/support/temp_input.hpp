@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <string>
 
-#include "series.hpp"
+#include "platform.hpp"
 
 namespace skarvel::testing {
 
-inline FileHandle fileWith(const std::string& bytes) {
-  FileHandle file(std::tmpfile());
+inline platform::FileHandle fileWith(const std::string& bytes) {
+  platform::FileHandle file(std::tmpfile());
   std::fwrite(bytes.data(), 1, bytes.size(), file.get());
   std::rewind(file.get());
   return file;

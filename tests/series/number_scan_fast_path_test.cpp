@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "number_scan.hpp"
 #include "seeded_random.hpp"
-#include "series.hpp"
 
 namespace skarvel {
 namespace {

@@ -1,80 +1,72 @@
-#include <algorithm>
-#include <charconv>
-#include <cstring>
-#include <filesystem>
-#include <system_error>
-#include <utility>
+#include "input_reader.hpp"
 
-#include "naming.hpp"
-#include "series.hpp"
+#include <algorithm>
+#include <cstring>
 
 namespace skarvel {
 
 namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
-constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
 constexpr char kCtrlZ = '\x1A';
 
 }  // namespace
 
-void FileCloser::operator()(std::FILE* file) const noexcept {
-  if (file != nullptr) {
-    std::fclose(file);
-  }
-}
-
-FileHandle openForReading(const std::string& name) {
-  std::error_code error;
-  if (std::filesystem::is_directory(name, error)) {
-    return nullptr;
-  }
-  FileHandle file(std::fopen(name.c_str(), platform::kReadMode));
-  if (file) {
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  }
-  return file;
-}
-
-FileHandle createForWriting(const std::string& name) {
-  FileHandle file(std::fopen(name.c_str(), platform::kWriteMode));
-  if (file) {
-    std::setvbuf(file.get(), nullptr, _IONBF, 0);
-  }
-  return file;
-}
-
-// ---------------------------------------------------------------------------------------------
-// InputReader
-//
 // The unread text is [pos_, end_) of buffer_, and *end_ is always a NUL sentinel, so scans stop
 // at the end of the buffered text without a bounds check per character. Behind the sentinel
 // the buffer keeps kReadPadding bytes, so number scans may load whole words past it. A scan that
 // stops at the sentinel while the file has more to give refills and scans again from the token's
 // start.
 
-InputReader::InputReader(std::FILE* file) : file_(file), buffer_(kReadBlock + kReadPadding) {
-  pos_ = end_ = buffer_.data();
-  buffer_[0] = '\0';
+std::size_t ByteSource::read(char* into, std::size_t capacity) {
+  if (file_ == nullptr) {
+    const std::size_t got = std::min(capacity, bytes_.size() - offset_);
+    std::memcpy(into, bytes_.data() + offset_, got);
+    offset_ += got;
+    return got;
+  }
+  const std::size_t got = std::fread(into, 1, capacity, file_);
+  if (got < capacity && std::ferror(file_) != 0) {
+    failed_ = true;
+  }
+  return got;
 }
 
-bool InputReader::rewind() {
+bool ByteSource::rewind() {
+  if (file_ == nullptr) {
+    offset_ = 0;
+    return true;
+  }
   if (std::fseek(file_, 0, SEEK_SET) != 0) {
     failed_ = true;
     return false;
   }
   std::clearerr(file_);
+  return true;
+}
+
+InputReader::InputReader(ByteSource source) : source_(source), buffer_(kReadBlock + kReadPadding) {
+  clearBuffer();
+}
+
+void InputReader::clearBuffer() {
   pos_ = end_ = buffer_.data();
   buffer_[0] = '\0';
   sourceDone_ = false;
   heldCarriageReturn_ = false;
+}
+
+bool InputReader::rewind() {
+  if (!source_.rewind()) {
+    return false;
+  }
+  clearBuffer();
   return true;
 }
 
-std::size_t InputReader::readBlock(char* into, std::size_t capacity) {
-  const std::size_t got = std::fread(into, 1, capacity, file_);
-  if (got < capacity) {
-    failed_ = failed_ || std::ferror(file_) != 0;
+std::size_t InputReader::readBlock(char* into, std::size_t size) {
+  const std::size_t got = source_.read(into, size);
+  if (got < size) {
     sourceDone_ = true;
   }
   return got;
@@ -205,88 +197,6 @@ void InputReader::skipLine() {
     }
     pos_ = end_;
   }
-}
-
-// ---------------------------------------------------------------------------------------------
-// TextWriter
-
-TextWriter::TextWriter(std::FILE* file, bool owned)
-    : file_(file), owned_(owned), buffer_(kWriteBlock) {}
-
-TextWriter::TextWriter(TextWriter&& other) noexcept
-    : file_(std::exchange(other.file_, nullptr)),
-      owned_(other.owned_),
-      failed_(other.failed_),
-      buffer_(std::move(other.buffer_)),
-      used_(std::exchange(other.used_, 0)) {}
-
-TextWriter::~TextWriter() {
-  if (file_ == nullptr) {
-    return;
-  }
-  flush();
-  if (owned_) {
-    std::fclose(file_);
-  }
-}
-
-char* TextWriter::reserve(std::size_t size) {
-  if (buffer_.size() - used_ < size) {
-    flush();
-  }
-  return buffer_.data() + used_;
-}
-
-void TextWriter::write(std::string_view text) {
-  if (buffer_.size() - used_ < text.size()) {
-    flush();
-    if (text.size() >= buffer_.size()) {
-      if (!failed_ && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-        failed_ = true;
-      }
-      return;
-    }
-  }
-  std::memcpy(buffer_.data() + used_, text.data(), text.size());
-  used_ += text.size();
-}
-
-void TextWriter::put(char c) {
-  if (used_ == buffer_.size()) {
-    flush();
-  }
-  buffer_[used_++] = c;
-}
-
-void TextWriter::writeInt(std::int64_t value) {
-  char* out = reserve(24);
-  used_ = static_cast<std::size_t>(std::to_chars(out, out + 24, value).ptr - buffer_.data());
-}
-
-void TextWriter::writeNumber(double value) {
-  char* out = reserve(kMaxNumberText);
-  used_ = static_cast<std::size_t>(formatNumber(out, value) - buffer_.data());
-}
-
-bool TextWriter::flush() {
-  if (!failed_ && used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_) != used_) {
-    failed_ = true;
-  }
-  used_ = 0;
-  if (!failed_ && file_ != nullptr && std::fflush(file_) != 0) {
-    failed_ = true;
-  }
-  return !failed_;
-}
-
-bool TextWriter::close() {
-  bool ok = flush();
-  if (owned_ && file_ != nullptr) {
-    ok = std::fclose(file_) == 0 && ok;
-    file_ = nullptr;
-  }
-  failed_ = !ok;
-  return ok;
 }
 
 }  // namespace skarvel

@@ -1,0 +1,15 @@
+// The run driver: the order of the phases of one run, its console messages and its exit status.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "exit_status.hpp"
+
+namespace skarvel {
+
+// Runs the tool on the argument vector (program name first), writing console text to `console`.
+ExitStatus runSkarvel(const std::vector<std::string>& args, std::FILE* console);
+
+}  // namespace skarvel

@@ -1,0 +1,22 @@
+// Input analysis: how many header lines precede the data, and how many value columns a data row
+// carries.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "input_reader.hpp"
+
+namespace skarvel {
+
+// Reads lines from the current position up to the first that starts with a number, leaving it
+// in `line`. A negative `headrows` is replaced by the number of lines before it. False when the
+// input holds no such line.
+bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line);
+
+// Counts the value columns of the data row in `line`: the consecutive tokens after the four
+// stamp tokens that start with a number. Blanks and tabs separate tokens. `rest` receives the
+// text behind the token that ended the count.
+std::int32_t countColumns(const std::string& line, std::string& rest);
+
+}  // namespace skarvel

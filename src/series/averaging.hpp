@@ -1,0 +1,161 @@
+// The averaging engine: reads data rows, adds every accepted value to its column's running sums,
+// and closes days, months and years on the way, keeping totals over the whole run.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "input_reader.hpp"
+
+namespace skarvel {
+
+// The four leading integer fields of a data row. Hour 24 marks the last time step of a day.
+struct RecordStamp {
+  std::int32_t year = 0;
+  std::int32_t month = 0;
+  std::int32_t day = 0;
+  std::int32_t hour = 0;
+};
+
+// A value is accepted only when it is strictly greater than this.
+inline constexpr double MissingThreshold = -998.0;
+
+// Written for a period without accepted values.
+inline constexpr std::string_view MissingMarker = "-9999";
+
+// Length of `month` in `year` (Gregorian); 0 for month 0; -1 for months outside 0..12, which
+// therefore never close.
+std::int32_t DaysInMonth(std::int32_t month, std::int32_t year);
+
+// The periods the engine keeps for every column. A day closes on its hour-24 row, a month on the
+// close of its last day, a year on the close of its last month; the total spans the run.
+enum class Period : std::uint8_t { day, month, year, total };
+inline constexpr std::size_t kPeriodCount = 4;
+
+// What a row shows per column and period.
+enum class Statistic { mean, sum, min, max };
+
+// The rules of one run, fixed when the options are read.
+struct SummaryRules {
+  Statistic statistic = Statistic::mean;
+  // Percent of a period's data rows that must carry an accepted value of a column for the
+  // column to show a value for that period.
+  double minCoverage = 0.0;
+  // A month close of this month also closes the year.
+  std::int32_t yearLastMonth = 12;
+};
+
+inline constexpr double kNoMinimum = std::numeric_limits<double>::infinity();
+inline constexpr double kNoMaximum = -std::numeric_limits<double>::infinity();
+
+// Sum and count of the accepted values of one column in one period.
+struct RunningSum {
+  double sum = 0.0;
+  std::int64_t count = 0;
+
+  void add(double value) {
+    sum += value;
+    ++count;
+  }
+  void merge(const RunningSum& other) {
+    sum += other.sum;
+    count += other.count;
+  }
+};
+
+// The smallest and largest accepted value of one column in one period.
+struct Extremes {
+  double min = kNoMinimum;
+  double max = kNoMaximum;
+
+  void add(double value);
+  void merge(const Extremes& other);
+};
+
+// The running sums of one value column, one per period. The per-value work touches only the
+// day's sum and count, so a column takes one 64-byte line and 240 columns stay in L1.
+struct ColumnAccumulator {
+  std::array<RunningSum, kPeriodCount> periods;
+
+  RunningSum& operator[](Period period) { return periods[static_cast<std::size_t>(period)]; }
+  const RunningSum& operator[](Period period) const {
+    return periods[static_cast<std::size_t>(period)];
+  }
+};
+
+// The extremes of one value column, one per period, kept only for the statistics that need them.
+struct ColumnExtremes {
+  std::array<Extremes, kPeriodCount> periods;
+
+  Extremes& operator[](Period period) { return periods[static_cast<std::size_t>(period)]; }
+  const Extremes& operator[](Period period) const {
+    return periods[static_cast<std::size_t>(period)];
+  }
+};
+
+// The accumulators of every value column, and the data rows (time steps) each period has seen.
+class Accumulators {
+ public:
+  // Zeroed accumulators for `columns` value columns (none for 0 or less), with extremes when
+  // `statistic` needs them. Nothing when memory cannot hold them: a given column count may be
+  // any number.
+  static std::optional<Accumulators> create(std::int32_t columns, Statistic statistic);
+
+  std::size_t columnCount() const { return columns_.size(); }
+  bool tracksExtremes() const { return !extremes_.empty(); }
+  std::span<ColumnAccumulator> columns() { return columns_; }
+  std::span<ColumnExtremes> extremes() { return extremes_; }
+
+  std::int64_t count(std::size_t column, Period period) const {
+    return columns_[column][period].count;
+  }
+  std::int64_t rows(Period period) const { return rows_[static_cast<std::size_t>(period)]; }
+  // The statistic of one column over one period; meaningful when its count is above 0.
+  double statisticOf(std::size_t column, Period period, Statistic statistic) const;
+
+  void countRow() { ++rows_[static_cast<std::size_t>(Period::day)]; }
+  // Adds the values and rows of period `from` into period `into`, for every column.
+  void merge(Period from, Period into);
+  // Starts `period` afresh, for every column.
+  void clear(Period period);
+
+ private:
+  Accumulators() = default;
+
+  std::unique_ptr<ColumnAccumulator[]> columnStorage_;
+  std::unique_ptr<ColumnExtremes[]> extremesStorage_;
+  std::span<ColumnAccumulator> columns_;
+  std::span<ColumnExtremes> extremes_;
+  std::array<std::int64_t, kPeriodCount> rows_{};
+};
+
+// The record loop's state for one run.
+struct RecordLoopState {
+  RecordStamp stamp;
+  bool errorFlag = false;
+  Accumulators accumulators;
+};
+
+// Told of every close the record loop makes.
+class CloseListener {
+ public:
+  virtual ~CloseListener() = default;
+  // `period` has closed on the row `stamp`; its values are still in `accumulators`.
+  virtual void periodClosed(Period period, const RecordStamp& stamp,
+                            const Accumulators& accumulators) = 0;
+  // False once an output has failed: the loop then stops early.
+  virtual bool healthy() const = 0;
+};
+
+// Reads data rows from the current position of `input` until the first row that cannot be read
+// completely (or the end of the input), closing days, months and years on the way.
+void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRules& rules,
+                   CloseListener& listener);
+
+}  // namespace skarvel

@@ -1,0 +1,104 @@
+#include "text_writer.hpp"
+
+#include <charconv>
+#include <cstring>
+#include <utility>
+
+#include "number_format.hpp"
+
+namespace skarvel {
+
+namespace {
+
+constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
+
+}  // namespace
+
+TextWriter::TextWriter(platform::FileHandle owned, std::FILE* file)
+    : owned_(std::move(owned)), file_(file), buffer_(kWriteBlock) {}
+
+TextWriter::TextWriter(platform::FileHandle file) : TextWriter(std::move(file), nullptr) {
+  file_ = owned_.get();
+}
+
+TextWriter TextWriter::borrowing(std::FILE* file) {
+  return TextWriter(nullptr, file);
+}
+
+TextWriter::TextWriter(TextWriter&& other) noexcept
+    : owned_(std::move(other.owned_)),
+      file_(std::exchange(other.file_, nullptr)),
+      failed_(other.failed_),
+      buffer_(std::move(other.buffer_)),
+      used_(std::exchange(other.used_, 0)) {}
+
+TextWriter::~TextWriter() {
+  if (file_ != nullptr) {
+    flush();
+  }
+}
+
+char* TextWriter::reserve(std::size_t size) {
+  if (buffer_.size() - used_ < size) {
+    flush();
+  }
+  return buffer_.data() + used_;
+}
+
+void TextWriter::write(std::string_view text) {
+  if (text.size() > buffer_.size() - used_) {
+    flush();
+    if (text.size() >= buffer_.size()) {
+      writeDirectly(text);
+      return;
+    }
+  }
+  std::memcpy(buffer_.data() + used_, text.data(), text.size());
+  used_ += text.size();
+}
+
+void TextWriter::writeDirectly(std::string_view text) {
+  if (!failed_ && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+    failed_ = true;
+  }
+}
+
+void TextWriter::put(char c) {
+  if (used_ == buffer_.size()) {
+    flush();
+  }
+  buffer_[used_++] = c;
+}
+
+void TextWriter::writeInt(std::int64_t value) {
+  char* out = reserve(24);
+  used_ = static_cast<std::size_t>(std::to_chars(out, out + 24, value).ptr - buffer_.data());
+}
+
+void TextWriter::writeNumber(double value) {
+  char* out = reserve(kMaxNumberText);
+  used_ = static_cast<std::size_t>(formatNumber(out, value) - buffer_.data());
+}
+
+bool TextWriter::flush() {
+  if (!failed_ && used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_) != used_) {
+    failed_ = true;
+  }
+  used_ = 0;
+  if (!failed_ && file_ != nullptr && std::fflush(file_) != 0) {
+    failed_ = true;
+  }
+  return !failed_;
+}
+
+bool TextWriter::close() {
+  bool ok = flush();
+  if (owned_) {
+    ok = std::fclose(owned_.release()) == 0 && ok;
+    file_ = nullptr;
+  }
+  failed_ = !ok;
+  return ok;
+}
+
+}  // namespace skarvel

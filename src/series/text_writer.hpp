@@ -1,0 +1,54 @@
+// Buffered text output to an averages file or the console.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "platform.hpp"
+
+namespace skarvel {
+
+// Buffered text output to a file. Records the first failure to write; writing on after a
+// failure does nothing.
+class TextWriter {
+ public:
+  // Writes to a file it owns and closes.
+  explicit TextWriter(platform::FileHandle file);
+  // Writes to a file that stays open, such as the console.
+  static TextWriter borrowing(std::FILE* file);
+
+  TextWriter(TextWriter&& other) noexcept;
+  TextWriter(const TextWriter&) = delete;
+  TextWriter& operator=(const TextWriter&) = delete;
+  TextWriter& operator=(TextWriter&&) = delete;
+  ~TextWriter();
+
+  void write(std::string_view text);
+  void put(char c);
+  void writeInt(std::int64_t value);
+  void writeNumber(double value);
+
+  // Writes the buffer to the file. False when this or an earlier write failed.
+  bool flush();
+  // Flushes and, for an owned file, closes it. False when any write or the close failed.
+  bool close();
+  bool failed() const { return failed_; }
+
+ private:
+  TextWriter(platform::FileHandle owned, std::FILE* file);
+  char* reserve(std::size_t size);
+  // Writes text longer than the buffer past it, once the buffer is empty. Kept out of line:
+  // inlined into write(), g++ 12 with link-time optimisation reports a false buffer overflow.
+  [[gnu::noinline]] void writeDirectly(std::string_view text);
+
+  platform::FileHandle owned_;
+  std::FILE* file_;
+  bool failed_ = false;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+};
+
+}  // namespace skarvel
