@@ -15,6 +15,81 @@ char* copyText(char* out, std::string_view text) {
   return out + text.size();
 }
 
+// The six significant digits of a finite value, rounded once, without trailing zeros, and the
+// decimal exponent of the first.
+struct SignificantDigits {
+  std::array<char, 6> digits{};
+  int kept = 6;
+  int exponent = 0;
+  bool negative = false;
+
+  char operator[](int i) const { return digits[static_cast<std::size_t>(i)]; }
+};
+
+SignificantDigits significantDigitsOf(double value) {
+  // "d.ddddde+XX", the sign first when negative.
+  std::array<char, kMaxNumberText> scientific{};
+  const auto converted = std::to_chars(scientific.data(), scientific.data() + scientific.size(),
+                                       value, std::chars_format::scientific, 5);
+  const char* p = scientific.data();
+  SignificantDigits result;
+  if (*p == '-') {
+    result.negative = true;
+    ++p;
+  }
+  result.digits[0] = *p;
+  std::memcpy(&result.digits[1], p + 2, 5);
+  std::from_chars(p + 8 + (p[8] == '+' ? 1 : 0), converted.ptr, result.exponent);
+  while (result.kept > 1 && result[result.kept - 1] == '0') {
+    --result.kept;
+  }
+  return result;
+}
+
+char* writeDigits(char* out, const SignificantDigits& d, int first, int last) {
+  for (int i = first; i < last; ++i) {
+    *out++ = d[i];
+  }
+  return out;
+}
+
+// "d.ddddde+XXX": the exponent with its sign and at least three digits.
+char* writeScientific(char* out, const SignificantDigits& d) {
+  *out++ = d[0];
+  if (d.kept > 1) {
+    *out++ = '.';
+    out = writeDigits(out, d, 1, d.kept);
+  }
+  *out++ = 'e';
+  *out++ = d.exponent < 0 ? '-' : '+';
+  const int magnitude = d.exponent < 0 ? -d.exponent : d.exponent;
+  if (magnitude < 100) {
+    *out++ = '0';
+  }
+  if (magnitude < 10) {
+    *out++ = '0';
+  }
+  return std::to_chars(out, out + 4, magnitude).ptr;
+}
+
+// "0.000ddd" for exponents -4..-1, "ddd.ddd" for 0..5.
+char* writeFixed(char* out, const SignificantDigits& d) {
+  if (d.exponent < 0) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int i = d.exponent; i < -1; ++i) {
+      *out++ = '0';
+    }
+    return writeDigits(out, d, 0, d.kept);
+  }
+  out = writeDigits(out, d, 0, d.exponent + 1);
+  if (d.kept > d.exponent + 1) {
+    *out++ = '.';
+    out = writeDigits(out, d, d.exponent + 1, d.kept);
+  }
+  return out;
+}
+
 }  // namespace
 
 char* formatNumber(char* out, double value) {
@@ -24,68 +99,14 @@ char* formatNumber(char* out, double value) {
   if (std::isinf(value)) {
     return copyText(out, value > 0 ? "1.#INF" : "-1.#INF");
   }
-
-  // Six significant digits, rounded once: "d.ddddde+XX".
-  std::array<char, kMaxNumberText> scientific{};
-  const auto converted = std::to_chars(scientific.data(), scientific.data() + scientific.size(),
-                                       value, std::chars_format::scientific, 5);
-  const char* p = scientific.data();
-  if (*p == '-') {
+  const SignificantDigits digits = significantDigitsOf(value);
+  if (digits.negative) {
     *out++ = '-';
-    ++p;
   }
-  std::array<char, 6> digits{};
-  digits[0] = *p;
-  std::memcpy(&digits[1], p + 2, 5);
-  int exponent = 0;
-  std::from_chars(p + 8 + (p[8] == '+' ? 1 : 0), converted.ptr, exponent);
-
-  int kept = 6;  // significant digits left after dropping trailing zeros
-  while (kept > 1 && digits[static_cast<std::size_t>(kept - 1)] == '0') {
-    --kept;
+  if (digits.exponent < -4 || digits.exponent >= 6) {
+    return writeScientific(out, digits);
   }
-  const auto digit = [&](int i) { return digits[static_cast<std::size_t>(i)]; };
-
-  if (exponent < -4 || exponent >= 6) {
-    *out++ = digit(0);
-    if (kept > 1) {
-      *out++ = '.';
-      for (int i = 1; i < kept; ++i) {
-        *out++ = digit(i);
-      }
-    }
-    *out++ = 'e';
-    *out++ = exponent < 0 ? '-' : '+';
-    const int magnitude = exponent < 0 ? -exponent : exponent;
-    if (magnitude < 100) {
-      *out++ = '0';
-    }
-    if (magnitude < 10) {
-      *out++ = '0';
-    }
-    return std::to_chars(out, out + 4, magnitude).ptr;
-  }
-  if (exponent < 0) {
-    *out++ = '0';
-    *out++ = '.';
-    for (int i = exponent; i < -1; ++i) {
-      *out++ = '0';
-    }
-    for (int i = 0; i < kept; ++i) {
-      *out++ = digit(i);
-    }
-    return out;
-  }
-  for (int i = 0; i <= exponent; ++i) {
-    *out++ = digit(i);
-  }
-  if (kept > exponent + 1) {
-    *out++ = '.';
-    for (int i = exponent + 1; i < kept; ++i) {
-      *out++ = digit(i);
-    }
-  }
-  return out;
+  return writeFixed(out, digits);
 }
 
 }  // namespace skarvel

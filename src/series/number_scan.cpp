@@ -18,9 +18,9 @@ constexpr int kExponentLimit = 100000;
 // The decimal exponent of the leading significant digit of the number text [first, last)
 // (digits, optional point, digits, optional exponent; no sign). Only called for a magnitude out
 // of range, which has a nonzero digit: a positive result means overflow, otherwise underflow.
-long leadingDigitExponent(const char* first, const char* last) {
-  long leading = 0;
-  long position = static_cast<long>(std::find_if_not(first, last, isDigit) - first) - 1;
+std::int64_t leadingDigitExponent(const char* first, const char* last) {
+  std::int64_t leading = 0;
+  std::int64_t position = (std::find_if_not(first, last, isDigit) - first) - 1;
   bool found = false;
   const char* p = first;
   for (; p != last && (isDigit(*p) || *p == '.'); ++p) {
@@ -33,7 +33,7 @@ long leadingDigitExponent(const char* first, const char* last) {
     }
     --position;
   }
-  long exponent = 0;
+  std::int64_t exponent = 0;
   if (p != last) {  // 'e' or 'E', optional sign, digits
     ++p;
     const bool negative = *p == '-';
@@ -41,7 +41,7 @@ long leadingDigitExponent(const char* first, const char* last) {
       ++p;
     }
     for (; p != last; ++p) {
-      exponent = std::min<long>(exponent * 10 + (*p - '0'), kExponentLimit);
+      exponent = std::min<std::int64_t>(exponent * 10 + (*p - '0'), kExponentLimit);
     }
     exponent = negative ? -exponent : exponent;
   }
@@ -58,6 +58,75 @@ double convertExactly(const char* first, const char* last) {
   return value;
 }
 
+// The first 19 significant digits of a number's mantissa and the decimal exponent that applies
+// to them. The counters saturate, so a digit run of any length is safe: beyond the limits only
+// the exact conversion of the whole text is used.
+struct DecimalDigits {
+  std::uint64_t mantissa = 0;
+  int significant = 0;
+  int exponent = 0;
+  bool anyDigit = false;
+};
+
+constexpr int kMantissaDigits = 19;
+constexpr int kCounterLimit = 1000000;
+
+void countSignificantDigit(DecimalDigits& digits, char c, bool afterPoint) {
+  if (digits.significant < kMantissaDigits) {
+    digits.mantissa = digits.mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+    digits.exponent -= afterPoint ? 1 : 0;
+  } else if (!afterPoint) {
+    digits.exponent = std::min(digits.exponent + 1, kCounterLimit);
+  }
+  digits.significant = std::min(digits.significant + 1, kCounterLimit);
+}
+
+// Scans digits with an optional '.' and more digits; returns the end.
+const char* scanMantissa(const char* p, DecimalDigits& digits) {
+  for (; isDigit(*p); ++p) {
+    digits.anyDigit = true;
+    if (digits.mantissa != 0 || *p != '0') {
+      countSignificantDigit(digits, *p, false);
+    }
+  }
+  if (*p != '.') {
+    return p;
+  }
+  for (++p; isDigit(*p); ++p) {
+    digits.anyDigit = true;
+    if (digits.mantissa != 0 || *p != '0') {
+      countSignificantDigit(digits, *p, true);
+    } else {
+      digits.exponent = std::max(digits.exponent - 1, -kCounterLimit);
+    }
+  }
+  return p;
+}
+
+// Scans an optional exponent at `p` into `digits`; returns the end of what it consumed and moves
+// `numberEnd` behind the exponent when it has digits. An exponent without digits ("1e", "2E-")
+// is consumed but is not part of the number.
+const char* scanExponent(const char* p, DecimalDigits& digits, const char*& numberEnd) {
+  if (*p != 'e' && *p != 'E') {
+    return p;
+  }
+  const char* q = p + 1;
+  bool negativeExponent = false;
+  if (*q == '+' || *q == '-') {
+    negativeExponent = *q == '-';
+    ++q;
+  }
+  if (isDigit(*q)) {
+    int explicitExponent = 0;
+    for (; isDigit(*q); ++q) {
+      explicitExponent = std::min(explicitExponent * 10 + (*q - '0'), kExponentLimit);
+    }
+    digits.exponent += negativeExponent ? -explicitExponent : explicitExponent;
+    numberEnd = q;
+  }
+  return q;
+}
+
 }  // namespace
 
 NumberScan scanDouble(const char* text, double& value) {
@@ -68,72 +137,25 @@ NumberScan scanDouble(const char* text, double& value) {
     ++p;
   }
   const char* mantissaStart = p;
-
-  std::uint64_t mantissa = 0;
-  int significantDigits = 0;
-  int exponent = 0;  // decimal exponent that applies to `mantissa`
-  bool anyDigit = false;
-
-  while (isDigit(*p)) {
-    anyDigit = true;
-    if (mantissa != 0 || *p != '0') {
-      if (significantDigits < 19) {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
-      } else {
-        ++exponent;
-      }
-      ++significantDigits;
-    }
-    ++p;
-  }
-  if (*p == '.') {
-    ++p;
-    while (isDigit(*p)) {
-      anyDigit = true;
-      if (mantissa != 0 || *p != '0') {
-        if (significantDigits < 19) {
-          mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
-          --exponent;
-        }
-        ++significantDigits;
-      } else {
-        --exponent;
-      }
-      ++p;
-    }
-  }
-  if (!anyDigit) {
+  DecimalDigits digits;
+  p = scanMantissa(p, digits);
+  if (!digits.anyDigit) {
     return {p, false};
   }
-
   const char* numberEnd = p;
-  if (*p == 'e' || *p == 'E') {
-    const char* q = p + 1;
-    bool negativeExponent = false;
-    if (*q == '+' || *q == '-') {
-      negativeExponent = *q == '-';
-      ++q;
-    }
-    if (isDigit(*q)) {
-      int explicitExponent = 0;
-      while (isDigit(*q)) {
-        explicitExponent = std::min(explicitExponent * 10 + (*q - '0'), kExponentLimit);
-        ++q;
-      }
-      exponent += negativeExponent ? -explicitExponent : explicitExponent;
-      numberEnd = q;
-    }
-    p = q;  // an exponent without digits is consumed but is not part of the number
-  }
+  p = scanExponent(p, digits, numberEnd);
 
   double magnitude = 0.0;
-  if (mantissa == 0) {
+  if (digits.mantissa == 0) {
     magnitude = 0.0;
-  } else if (significantDigits <= kFastPathDigits && exponent >= -22 && exponent <= 22) {
+  } else if (digits.significant <= kFastPathDigits && digits.exponent >= -22 &&
+             digits.exponent <= 22) {
     // Both operands are exact, so one IEEE operation gives the correctly rounded result.
-    const auto exact = static_cast<double>(mantissa);
-    magnitude = exponent >= 0 ? exact * kExactPowersOfTen[static_cast<std::size_t>(exponent)]
-                              : exact / kExactPowersOfTen[static_cast<std::size_t>(-exponent)];
+    const auto exact = static_cast<double>(digits.mantissa);
+    const auto power =
+        static_cast<std::size_t>(digits.exponent < 0 ? -digits.exponent : digits.exponent);
+    magnitude =
+        digits.exponent >= 0 ? exact * kExactPowersOfTen[power] : exact / kExactPowersOfTen[power];
   } else {
     magnitude = convertExactly(mantissaStart, numberEnd);
   }
