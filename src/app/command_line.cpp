@@ -1,6 +1,7 @@
 #include "command_line.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <limits>
 #include <optional>
@@ -72,6 +73,60 @@ bool applyOption(std::string_view name, std::string_view value, Options& options
   return true;
 }
 
+// The options that take no value, and the setting each turns on.
+bool* flagNamed(std::string_view name, Options& options) {
+  if (name == "--yearly") {
+    return &options.yearly;
+  }
+  if (name == "--quiet") {
+    return &options.quiet;
+  }
+  if (name == "--progress") {
+    return &options.progress;
+  }
+  return nullptr;
+}
+
+// Reads one count argument; nothing, with `error` set, when it is no count.
+std::optional<CountArgument> readCount(std::string_view what, const std::string& argument,
+                                       std::string& error) {
+  const CountArgument count = readCountArgument(argument);
+  if (count.kind != CountArgument::Kind::invalid) {
+    return count;
+  }
+  error = "the " + std::string(what) + " must be a number or \"auto\", not '" + argument + "'";
+  if (argument.starts_with("--")) {
+    error += " (options go before the file name)";
+  }
+  return std::nullopt;
+}
+
+// The header-row count and the column count after the file name. The column count is taken
+// only when exactly three arguments follow the options; more are ignored, and so is the count.
+bool readCounts(CommandLine& line) {
+  const std::vector<std::string>& positional = line.positional;
+  if (positional.size() >= 2) {
+    const auto headrows = readCount("header-row count", positional[1], line.error);
+    if (!headrows) {
+      return false;
+    }
+    line.headrows = headrows->kind == CountArgument::Kind::detect ? -1 : headrows->value;
+  }
+  if (positional.size() == 3) {
+    const auto columns = readCount("number of value columns", positional[2], line.error);
+    if (!columns) {
+      return false;
+    }
+    if (columns->kind == CountArgument::Kind::number) {
+      line.valueColumns = columns->value;
+    }
+  }
+  if (positional.size() > 3) {
+    line.ignored.assign(positional.begin() + 2, positional.end());
+  }
+  return true;
+}
+
 bool takesValue(std::string_view name) {
   return name == "--stat" || name == "--year-start" || name == "--min-coverage";
 }
@@ -100,13 +155,13 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     }
     const std::size_t equals = argument.find('=');
     const std::string_view name = argument.substr(0, equals);
-    if (name == "--yearly") {
+    if (bool* flag = flagNamed(name, line.options)) {
       if (equals != std::string_view::npos) {
         line.action = Action::usageError;
-        line.error = "--yearly takes no value";
+        line.error = std::string(name) + " takes no value";
         return line;
       }
-      line.options.yearly = true;
+      *flag = true;
       continue;
     }
     if (!takesValue(name)) {
@@ -131,7 +186,27 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   }
   line.positional.assign(args.begin() + static_cast<std::ptrdiff_t>(std::min(i, args.size())),
                          args.end());
+  if (!readCounts(line)) {
+    line.action = Action::usageError;
+  }
   return line;
+}
+
+CountArgument readCountArgument(std::string_view text) {
+  const std::size_t start = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
+  std::string_view word = text.substr(start);
+  if (word.size() == 4 && std::equal(word.begin(), word.end(), "auto", [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+      })) {
+    return {CountArgument::Kind::detect, 0};
+  }
+  if (!word.empty() && (word[0] == '+' || word[0] == '-')) {
+    word.remove_prefix(1);
+  }
+  if (word.empty() || !number_detail::isDigit(word[0])) {
+    return {CountArgument::Kind::invalid, 0};
+  }
+  return {CountArgument::Kind::number, readIntegerArgument(text)};
 }
 
 std::int32_t readIntegerArgument(std::string_view text) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,15 @@ namespace skarvel {
 struct Options {
   SummaryRules rules;
   bool yearly = false;
+  bool quiet = false;     // nothing on standard output but error messages
+  bool progress = false;  // a status line on standard error instead of the progress marks
+};
+
+// How a count argument (header rows, value columns) reads.
+struct CountArgument {
+  enum class Kind { number, detect, invalid };
+  Kind kind = Kind::invalid;
+  std::int32_t value = 0;
 };
 
 enum class Action { run, help, version, usageError };
@@ -24,7 +34,10 @@ struct CommandLine {
   Action action = Action::run;
   Options options;
   std::vector<std::string> positional;
-  std::string error;  // what is wrong, for Action::usageError
+  std::int32_t headrows = -1;                // negative: detect
+  std::optional<std::int32_t> valueColumns;  // nothing: detect
+  std::vector<std::string> ignored;          // arguments after the column count
+  std::string error;                         // what is wrong, for Action::usageError
 };
 
 // Options come before the file name, in GNU long form ("--stat=sum" or "--stat sum"); "--" ends
@@ -34,5 +47,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args);
 // Reads a command-line integer as base-10 string-to-long conversion does: leading white space
 // and a sign allowed, stops at the first non-digit, no digits gives 0. Clamped to 32 bits.
 std::int32_t readIntegerArgument(std::string_view text);
+
+// A count argument: "auto" (any letter case, after white space) asks for detection; text whose
+// string-to-long reading finds digits is that reading; anything else is invalid.
+CountArgument readCountArgument(std::string_view text);
 
 }  // namespace skarvel

@@ -10,6 +10,7 @@ enum class ExitStatus : int {
   outOfMemory = 1,  // memory cannot hold what the run needs
   inputError = 2,   // the input cannot be opened or read
   outputError = 3,  // an output cannot be created or written, or would overwrite the input
+  incomplete = 4,   // the files are written, but data rows were not averaged as written
 };
 
 constexpr int exitCode(ExitStatus status) {

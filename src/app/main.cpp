@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
   using skarvel::ExitStatus;
   try {
     const std::vector<std::string> args(argv, argv + argc);
-    return exitCode(skarvel::runSkarvel(args, stdout));
+    return exitCode(skarvel::runSkarvel(args, stdout, stderr));
   } catch (const std::bad_alloc&) {
     std::fputs("error: not enough memory\n", stdout);
     return exitCode(ExitStatus::outOfMemory);

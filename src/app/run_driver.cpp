@@ -11,6 +11,8 @@
 #include "input_reader.hpp"
 #include "naming.hpp"
 #include "platform.hpp"
+#include "progress.hpp"
+#include "run_report.hpp"
 #include "text_writer.hpp"
 
 #ifndef SKARVEL_VERSION
@@ -33,6 +35,9 @@ constexpr std::string_view kOptions =
     "  --year-start=M           first month of the year, 1 to 12 (default 1); implies --yearly\n"
     "  --min-coverage=P         show a column's value for a period only when at least P percent\n"
     "                           of the period's rows have a valid value in it (default 0)\n"
+    "  --quiet                  nothing on standard output but error messages\n"
+    "  --progress               a status line and a summary on standard error instead of the\n"
+    "                           progress marks\n"
     "  --help, -h               this text\n"
     "  --version                the version\n";
 constexpr std::string_view kNoDataRow =
@@ -43,11 +48,21 @@ constexpr std::string_view kDone = "fertig..\n";
 // A step that may end the run gives its exit status; nothing means: go on.
 using StepResult = std::optional<ExitStatus>;
 
+// Where the run's texts go: messages (the banner, counts, progress marks, "fertig..") and error
+// messages to standard output, unless --quiet silences the messages; the reasons of errors, the
+// warnings and the --progress line to standard error.
+struct Console {
+  TextWriter& messages;
+  TextWriter& errors;
+  TextWriter& diagnostics;
+};
+
 // The run's working state: names, the first data row and the counts the analysis fixes.
 struct RunState {
   std::string inputPath;  // as given; every message names the input so
   std::string labelName;  // the input name in the header labels; may gain ".$$$"
   std::string firstDataRow;
+  std::int64_t firstDataRowLine = 0;
   std::string columnNote;      // shown after the column count: a base name, or the rest of the row
   std::int32_t headrows = -1;  // negative: detect
   std::int32_t valueColumns = 0;
@@ -59,11 +74,20 @@ struct PlannedOutput {
   std::string name;
 };
 
-ExitStatus report(TextWriter& console, std::string_view what, std::string_view name,
-                  ExitStatus status) {
-  console.write(what);
-  console.write(name);
-  console.put('\n');
+// Reports a failed operation on a file: its message on standard output, the system's reason
+// on standard error.
+ExitStatus report(const Console& console, std::string_view what, std::string_view name,
+                  int errorNumber, ExitStatus status) {
+  console.errors.write(what);
+  console.errors.write(name);
+  console.errors.put('\n');
+  console.errors.flush();
+  console.diagnostics.write("skarvel: ");
+  console.diagnostics.write(what);
+  console.diagnostics.write(name);
+  console.diagnostics.write(": ");
+  console.diagnostics.write(platform::errorText(errorNumber));
+  console.diagnostics.put('\n');
   return status;
 }
 
@@ -71,8 +95,8 @@ ExitStatus report(TextWriter& console, std::string_view what, std::string_view n
 // console: "." per day, "month/year" per month.
 class RunOutputs final : public CloseListener {
  public:
-  RunOutputs(std::span<AveragesFile> files, TextWriter& console, const SummaryRules& rules)
-      : files_(files), console_(console), rules_(rules) {}
+  RunOutputs(std::span<AveragesFile> files, TextWriter& marks, const SummaryRules& rules)
+      : files_(files), marks_(marks), rules_(rules) {}
 
   void periodClosed(Period period, const RecordStamp& stamp,
                     const Accumulators& accumulators) override {
@@ -82,13 +106,13 @@ class RunOutputs final : public CloseListener {
       }
     }
     if (period == Period::day) {
-      console_.put('.');
+      marks_.put('.');
     } else if (period == Period::month) {
-      console_.writeInt(stamp.month);
-      console_.put('/');
-      console_.writeInt(stamp.year);
-      console_.put('\n');
-      console_.flush();  // a line of progress per month, as on an interactive console
+      marks_.writeInt(stamp.month);
+      marks_.put('/');
+      marks_.writeInt(stamp.year);
+      marks_.put('\n');
+      marks_.flush();  // a line of progress per month, as on an interactive console
     }
   }
 
@@ -103,7 +127,7 @@ class RunOutputs final : public CloseListener {
 
  private:
   std::span<AveragesFile> files_;
-  TextWriter& console_;
+  TextWriter& marks_;
   const SummaryRules& rules_;
 };
 
@@ -118,16 +142,16 @@ std::vector<PlannedOutput> plannedOutputs(bool yearly) {
 // Derives every output name, in order, before any file is created, so that a refusal truncates
 // nothing.
 StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& outputs,
-                             TextWriter& console) {
+                             const Console& console) {
   const DenotesInput denotesInput = [&](const std::string& candidate) {
     return platform::sameFile(candidate, state.inputPath);
   };
   for (PlannedOutput& output : outputs) {
     SafeName derived = deriveSafeOutputName(output.kind.letter, state.labelName, denotesInput);
     if (derived.outcome == NameOutcome::wouldOverwriteInput) {
-      console.write("error: output file ");
-      console.write(derived.derived.name);
-      console.write(" would overwrite the input file\n");
+      console.errors.write("error: output file ");
+      console.errors.write(derived.derived.name);
+      console.errors.write(" would overwrite the input file\n");
       return ExitStatus::outputError;
     }
     output.name = std::move(derived.derived.name);
@@ -139,12 +163,13 @@ StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& output
 // Creates (or truncates) the output files in order; the files created before one that cannot be
 // created stay.
 StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<AveragesFile>& files,
-                         TextWriter& console) {
+                         const Console& console) {
   files.reserve(planned.size());
   for (PlannedOutput& output : planned) {
     platform::FileHandle file = platform::createForWriting(output.name);
     if (!file) {
-      return report(console, "error creating file ", output.name, ExitStatus::outputError);
+      return report(console, "error creating file ", output.name, platform::lastOpenError(),
+                    ExitStatus::outputError);
     }
     files.push_back({output.kind, std::move(output.name), TextWriter(std::move(file))});
   }
@@ -153,59 +178,126 @@ StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<Averag
 
 // Finds the header rows and the value columns and reports them.
 StepResult analyseInput(InputReader& input, RunState& state,
-                        const std::vector<std::string>& positional, TextWriter& console) {
+                        std::optional<std::int32_t> givenColumns, const Console& console) {
   if (!scanHeader(input, state.headrows, state.firstDataRow)) {
     if (input.failed()) {
-      return report(console, "error reading file ", state.inputPath, ExitStatus::inputError);
+      return report(console, "error reading file ", state.inputPath, input.errorNumber(),
+                    ExitStatus::inputError);
     }
-    console.write(kNoDataRow);
+    console.errors.write(kNoDataRow);
     return ExitStatus::noDataRow;
   }
+  state.firstDataRowLine = input.lineNumber() - (state.firstDataRow.ends_with('\n') ? 1 : 0);
   if (state.headrows == 0) {
-    console.write("0 Kopfzeilen..\n\n");
+    console.messages.write("0 Kopfzeilen..\n\n");
   }
-  // The column count is taken only when exactly three arguments follow the options.
-  state.valueColumns = positional.size() == 3 ? readIntegerArgument(positional[2])
-                                              : countColumns(state.firstDataRow, state.columnNote);
-  console.writeInt(state.valueColumns);
-  console.write(" columns ");
-  console.write(state.columnNote);
-  console.put('\n');
+  state.valueColumns =
+      givenColumns ? *givenColumns : countColumns(state.firstDataRow, state.columnNote);
+  console.messages.writeInt(state.valueColumns);
+  console.messages.write(" columns ");
+  console.messages.write(state.columnNote);
+  console.messages.put('\n');
   return std::nullopt;
 }
 
-// Header copy, record loop and final rows, then the files closed.
-StepResult averageInput(InputReader& input, const RunState& state, RecordLoopState& loop,
-                        const SummaryRules& rules, std::vector<AveragesFile>& files,
-                        TextWriter& console) {
-  copyHeaders(input, state.headrows, state.labelName, files);
-  RunOutputs outputs(files, console, rules);
-  runRecordLoop(input, loop, rules, outputs);
-  if (input.failed()) {
-    return report(console, "error reading file ", state.inputPath, ExitStatus::inputError);
+// What the run saw, once the record loop has ended. Reads on to count the data rows that a
+// failed conversion left unread.
+RunFacts factsOfRun(InputReader& input, const RunState& state, const RecordLoopState& loop,
+                    const CommandLine& commandLine) {
+  RunFacts facts;
+  facts.columnsDetected = !commandLine.valueColumns;
+  facts.valueColumns = state.valueColumns;
+  facts.firstDataRowLine = state.firstDataRowLine;
+  facts.firstDataRow = state.firstDataRow;
+  facts.failure = input.firstFailure();
+  facts.endedInsideValues = loop.endedInsideValues;
+  facts.endLine = input.lineNumber();
+  facts.rowsRead = loop.rowsRead;
+  facts.daysClosed = loop.closes[static_cast<std::size_t>(Period::day)];
+  facts.daysSinceMonthClose = loop.daysSinceMonthClose;
+  facts.openDayRows = loop.accumulators.rows(Period::day);
+  facts.lastStamp = loop.stamp;
+  facts.linesCrossed = input.linesCrossed();
+  facts.extraText = input.extraText();
+  facts.ignoredArguments = commandLine.ignored;
+  if (facts.failure) {
+    facts.dataRowsUnread = (facts.failure->lineStartsWithNumber ? 1 : 0) + countDataRows(input);
   }
-  writeFinalRows(files, loop.accumulators, rules.statistic);
+  return facts;
+}
+
+// Prints the warnings on standard error; true when one of them makes the results incomplete.
+bool printWarnings(const RunFacts& facts, const Console& console) {
+  bool incomplete = false;
+  for (const Warning& warning : warningsFor(facts)) {
+    console.diagnostics.write("skarvel: warning: ");
+    console.diagnostics.write(warning.text);
+    console.diagnostics.put('\n');
+    incomplete = incomplete || warning.incomplete;
+  }
+  return incomplete;
+}
+
+RunSummary summaryOf(const RecordLoopState& loop, std::int32_t valueColumns) {
+  const std::int64_t values = loop.rowsRead * std::max<std::int64_t>(valueColumns, 0);
+  return {loop.rowsRead, loop.closes[static_cast<std::size_t>(Period::day)],
+          loop.closes[static_cast<std::size_t>(Period::month)], loop.valuesAccepted,
+          std::max<std::int64_t>(values - loop.valuesAccepted, 0)};
+}
+
+// Header copy, record loop and final rows, then the files closed. Gives the exit status of a
+// run that did not fail: success, or incomplete when input rows were not averaged as written.
+StepResult averageInput(InputReader& input, const RunState& state, RecordLoopState& loop,
+                        const CommandLine& commandLine, std::vector<AveragesFile>& files,
+                        const Console& console) {
+  const Options& options = commandLine.options;
+  copyHeaders(input, state.headrows, state.labelName, files);
+  TextWriter noMarks = TextWriter::discarding();
+  RunOutputs outputs(files, options.progress ? noMarks : console.messages, options.rules);
+  std::optional<ProgressLine> progress;
+  if (options.progress) {
+    console.diagnostics.flush();
+    progress.emplace(stderr, platform::isTerminal(stderr),
+                     platform::regularFileSize(state.inputPath));
+    input.onBlock([&] {
+      progress->update({input.bytesRead(), loop.rowsRead,
+                        loop.closes[static_cast<std::size_t>(Period::day)],
+                        loop.closes[static_cast<std::size_t>(Period::month)]});
+    });
+  }
+  runRecordLoop(input, loop, options.rules, outputs);
+  input.onBlock(nullptr);
+  const RunFacts facts = factsOfRun(input, state, loop, commandLine);
+  if (input.failed()) {
+    return report(console, "error reading file ", state.inputPath, input.errorNumber(),
+                  ExitStatus::inputError);
+  }
+  writeFinalRows(files, loop.accumulators, options.rules.statistic);
   for (AveragesFile& file : files) {
     if (!file.writer.close()) {
-      return report(console, "error writing file ", file.name, ExitStatus::outputError);
+      return report(console, "error writing file ", file.name, file.writer.errorNumber(),
+                    ExitStatus::outputError);
     }
   }
-  return std::nullopt;
+  if (progress) {
+    progress->finish(summaryOf(loop, state.valueColumns));
+  }
+  return printWarnings(facts, console) ? ExitStatus::incomplete : ExitStatus::success;
 }
 
 // The run on one input file, once the command line is read.
-ExitStatus runOnFile(const Options& options, const std::vector<std::string>& positional,
-                     TextWriter& console) {
+ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
   RunState state;
-  state.inputPath = positional[0];
-  state.labelName = positional[0];
-  state.headrows = positional.size() >= 2 ? readIntegerArgument(positional[1]) : -1;
+  state.inputPath = commandLine.positional[0];
+  state.labelName = commandLine.positional[0];
+  state.headrows = commandLine.headrows;
 
   platform::FileHandle inputFile = platform::openForReading(state.inputPath);
   if (!inputFile) {
-    return report(console, "error opening file ", state.inputPath, ExitStatus::inputError);
+    return report(console, "error opening file ", state.inputPath, platform::lastOpenError(),
+                  ExitStatus::inputError);
   }
-  std::vector<PlannedOutput> planned = plannedOutputs(options.yearly);
+  std::vector<PlannedOutput> planned = plannedOutputs(commandLine.options.yearly);
   std::vector<AveragesFile> files;
   InputReader input(ByteSource::ofFile(inputFile.get()));
   if (const StepResult stop = deriveOutputNames(state, planned, console)) {
@@ -214,57 +306,65 @@ ExitStatus runOnFile(const Options& options, const std::vector<std::string>& pos
   if (const StepResult stop = createOutputs(planned, files, console)) {
     return *stop;
   }
-  if (const StepResult stop = analyseInput(input, state, positional, console)) {
+  if (const StepResult stop = analyseInput(input, state, commandLine.valueColumns, console)) {
     return *stop;
   }
   std::optional<Accumulators> accumulators =
-      Accumulators::create(state.valueColumns, options.rules.statistic);
+      Accumulators::create(state.valueColumns, commandLine.options.rules.statistic);
   if (!accumulators) {
-    console.write("error: not enough memory for ");
-    console.writeInt(state.valueColumns);
-    console.write(" value columns\n");
+    console.errors.write("error: not enough memory for ");
+    console.errors.writeInt(state.valueColumns);
+    console.errors.write(" value columns\n");
     return ExitStatus::outOfMemory;
   }
   if (!input.rewind()) {
-    return report(console, "error reading file ", state.inputPath, ExitStatus::inputError);
+    return report(console, "error reading file ", state.inputPath, input.errorNumber(),
+                  ExitStatus::inputError);
   }
   RecordLoopState loop{{}, false, std::move(*accumulators)};
-  if (const StepResult stop = averageInput(input, state, loop, options.rules, files, console)) {
-    return *stop;
+  const StepResult status = averageInput(input, state, loop, commandLine, files, console);
+  if (status == ExitStatus::success || status == ExitStatus::incomplete) {
+    console.messages.write(kDone);
   }
-  console.write(kDone);
-  return ExitStatus::success;
+  return *status;
 }
 
 }  // namespace
 
-ExitStatus runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile) {
-  TextWriter console = TextWriter::borrowing(consoleFile);
-  console.write(kBanner);
-
+ExitStatus runSkarvel(const std::vector<std::string>& args, std::FILE* consoleFile,
+                      std::FILE* diagnosticsFile) {
   const CommandLine commandLine = parseCommandLine(args);
+  TextWriter standardOutput = TextWriter::borrowing(consoleFile);
+  TextWriter silent = TextWriter::discarding();
+  TextWriter diagnostics = TextWriter::borrowing(diagnosticsFile);
+  const bool quiet = commandLine.options.quiet;
+  const bool silenced =
+      quiet && commandLine.action != Action::help && commandLine.action != Action::version;
+  const Console console{silenced ? silent : standardOutput, standardOutput, diagnostics};
+  console.messages.write(kBanner);
+
   switch (commandLine.action) {
     case Action::help:
-      console.write(kUsage);
-      console.write(kOptions);
+      console.messages.write(kUsage);
+      console.messages.write(kOptions);
       return ExitStatus::success;
     case Action::version:
-      console.write("skarvel " SKARVEL_VERSION "\n");
+      console.messages.write("skarvel " SKARVEL_VERSION "\n");
       return ExitStatus::success;
     case Action::usageError:
-      console.write("error: ");
-      console.write(commandLine.error);
-      console.put('\n');
-      console.write(kUsage);
+      console.errors.write("error: ");
+      console.errors.write(commandLine.error);
+      console.errors.put('\n');
+      console.errors.write(kUsage);
       return ExitStatus::usage;
     case Action::run:
       break;
   }
   if (commandLine.positional.empty()) {
-    console.write(kUsage);
+    console.errors.write(kUsage);
     return ExitStatus::usage;
   }
-  return runOnFile(commandLine.options, commandLine.positional, console);
+  return runOnFile(commandLine, console);
 }
 
 }  // namespace skarvel

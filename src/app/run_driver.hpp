@@ -9,7 +9,9 @@
 
 namespace skarvel {
 
-// Runs the tool on the argument vector (program name first), writing console text to `console`.
-ExitStatus runSkarvel(const std::vector<std::string>& args, std::FILE* console);
+// Runs the tool on the argument vector (program name first), writing console text to `console`
+// and the reasons of errors, warnings and progress to `diagnostics`.
+ExitStatus runSkarvel(const std::vector<std::string>& args, std::FILE* console,
+                      std::FILE* diagnostics);
 
 }  // namespace skarvel

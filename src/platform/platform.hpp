@@ -3,8 +3,10 @@
 // platform conditionals.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace skarvel::platform {
@@ -36,5 +38,17 @@ constexpr bool isPathSeparator(char c) {
 // True when the two names denote the same file: the same text, or the same existing file (hard
 // links, symbolic links, different spellings of one path).
 bool sameFile(const std::string& a, const std::string& b);
+
+// The system's text for an error number ("No such file or directory").
+std::string errorText(int errorNumber);
+
+// The error number of the last failed open: openForReading reports a directory as such.
+int lastOpenError();
+
+// True when the stream is an interactive terminal.
+bool isTerminal(std::FILE* stream);
+
+// The size in bytes of a regular file; nothing for other files (a pipe, a device).
+std::optional<std::uint64_t> regularFileSize(const std::string& name);
 
 }  // namespace skarvel::platform

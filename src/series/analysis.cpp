@@ -47,6 +47,15 @@ bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line) {
   return true;
 }
 
+std::int64_t countDataRows(InputReader& input) {
+  std::int64_t rows = 0;
+  std::string line;
+  while (input.readLine(line)) {
+    rows += numberConversionResult(line.c_str()) == 1 ? 1 : 0;
+  }
+  return rows;
+}
+
 std::int32_t countColumns(const std::string& line, std::string& rest) {
   std::string_view unread = line;
   // The four stamp tokens. A row with fewer separators has no value columns.

@@ -19,4 +19,7 @@ bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line);
 // text behind the token that ended the count.
 std::int32_t countColumns(const std::string& line, std::string& rest);
 
+// Reads the rest of the input and counts its lines that start with a number: the data rows.
+std::int64_t countDataRows(InputReader& input);
+
 }  // namespace skarvel

@@ -37,7 +37,7 @@ void readValues(InputReader& input, RecordLoopState& state) {
   const std::span<ColumnExtremes> extremes = state.accumulators.extremes();
   for (std::size_t c = 0; c < columns.size(); ++c) {
     double value = 0.0;
-    if (!input.readDouble(value)) {
+    if (!input.readValue(value)) {
       state.errorFlag = true;
       continue;
     }
@@ -57,7 +57,17 @@ bool readStamp(InputReader& input, RecordStamp& stamp) {
          input.readInt(stamp.hour);
 }
 
+// Accepted values of the open day, over every column: counted per day, not per value.
+std::int64_t acceptedInDay(const Accumulators& sums) {
+  std::int64_t accepted = 0;
+  for (std::size_t c = 0; c < sums.columnCount(); ++c) {
+    accepted += sums.count(c, Period::day);
+  }
+  return accepted;
+}
+
 void closePeriod(Period period, RecordLoopState& state, CloseListener& listener) {
+  ++state.closes[static_cast<std::size_t>(period)];
   listener.periodClosed(period, state.stamp, state.accumulators);
   state.accumulators.clear(period);
 }
@@ -66,11 +76,14 @@ void closePeriod(Period period, RecordLoopState& state, CloseListener& listener)
 // its year, and a month that ends the year closes the year.
 void closeDay(RecordLoopState& state, const SummaryRules& rules, CloseListener& listener) {
   Accumulators& sums = state.accumulators;
+  state.valuesAccepted += acceptedInDay(sums);
   sums.merge(Period::day, Period::month);
   closePeriod(Period::day, state, listener);
+  ++state.daysSinceMonthClose;
   if (!closesMonth(state.stamp)) {
     return;
   }
+  state.daysSinceMonthClose = 0;
   sums.merge(Period::month, Period::total);
   sums.merge(Period::month, Period::year);
   closePeriod(Period::month, state, listener);
@@ -165,17 +178,26 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRule
   for (;;) {
     if (readStamp(input, stamp)) {
       state.accumulators.countRow();
+      ++state.rowsRead;
     } else {
       state.errorFlag = true;
     }
     if (!state.errorFlag) {
+      const std::int64_t crossedBefore = input.linesCrossed().count;
       if (trackExtremes) {
         readValues<true>(input, state);
       } else {
         readValues<false>(input, state);
       }
+      if (!state.errorFlag && input.linesCrossed().count == crossedBefore) {
+        input.skipRowEnd();
+      } else {
+        state.endedInsideValues = state.errorFlag && !input.firstFailure() && !input.failed();
+        input.skipLine();
+      }
+    } else {
+      input.skipLine();
     }
-    input.skipLine();
 
     if (stamp.hour == kCloseHour) {
       if (state.errorFlag) {
@@ -187,6 +209,7 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRule
       }
     }
     if (state.errorFlag) {
+      state.valuesAccepted += acceptedInDay(state.accumulators);
       if (stamp.hour < kCloseHour) {
         // The loop stopped inside a day: the open day and month count for the totals.
         state.accumulators.merge(Period::day, Period::month);

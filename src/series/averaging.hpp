@@ -140,6 +140,13 @@ struct RecordLoopState {
   RecordStamp stamp;
   bool errorFlag = false;
   Accumulators accumulators;
+
+  // What the loop saw, for the run's report.
+  std::int64_t rowsRead = 0;  // rows whose four stamp fields were read
+  std::int64_t valuesAccepted = 0;
+  bool endedInsideValues = false;  // the input ended before a row's values were all read
+  std::array<std::int64_t, kPeriodCount> closes{};  // closes made, per period
+  std::int64_t daysSinceMonthClose = 0;
 };
 
 // Told of every close the record loop makes.

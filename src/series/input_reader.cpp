@@ -1,6 +1,7 @@
 #include "input_reader.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace skarvel {
@@ -9,6 +10,32 @@ namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 constexpr char kCtrlZ = '\x1A';
+// Longest quote of input text in a message, and the most of a line start kept to judge it.
+constexpr std::size_t kQuoteLength = 40;
+constexpr std::size_t kLineHeadLength = 256;
+
+std::int64_t newlinesIn(const char* first, const char* last) {
+  return std::count(first, last, '\n');
+}
+
+// The last line end in [first, last), or null.
+const char* lastNewline(const char* first, const char* last) {
+  while (last != first) {
+    if (*--last == '\n') {
+      return last;
+    }
+  }
+  return nullptr;
+}
+
+// A short quote of the text at `text`: up to the next white space, at most kQuoteLength bytes.
+std::string quoteAt(const char* text, const char* end) {
+  const char* stop = text;
+  while (stop != end && !isSpace(*stop) && static_cast<std::size_t>(stop - text) < kQuoteLength) {
+    ++stop;
+  }
+  return std::string(text, stop);
+}
 
 }  // namespace
 
@@ -23,25 +50,32 @@ std::size_t ByteSource::read(char* into, std::size_t capacity) {
     const std::size_t got = std::min(capacity, bytes_.size() - offset_);
     std::memcpy(into, bytes_.data() + offset_, got);
     offset_ += got;
+    bytesRead_ += got;
     return got;
   }
+  errno = 0;
   const std::size_t got = std::fread(into, 1, capacity, file_);
   if (got < capacity && std::ferror(file_) != 0) {
     failed_ = true;
+    errorNumber_ = errno;
   }
+  bytesRead_ += got;
   return got;
 }
 
 bool ByteSource::rewind() {
   if (file_ == nullptr) {
     offset_ = 0;
+    bytesRead_ = 0;
     return true;
   }
   if (std::fseek(file_, 0, SEEK_SET) != 0) {
     failed_ = true;
+    errorNumber_ = errno;
     return false;
   }
   std::clearerr(file_);
+  bytesRead_ = 0;
   return true;
 }
 
@@ -54,6 +88,12 @@ void InputReader::clearBuffer() {
   buffer_[0] = '\0';
   sourceDone_ = false;
   heldCarriageReturn_ = false;
+  linesBefore_ = 0;
+  lineHead_.clear();
+  lineHeadKept_ = false;
+  firstFailure_.reset();
+  linesCrossed_ = {};
+  extraText_ = {};
 }
 
 bool InputReader::rewind() {
@@ -68,6 +108,9 @@ std::size_t InputReader::readBlock(char* into, std::size_t size) {
   const std::size_t got = source_.read(into, size);
   if (got < size) {
     sourceDone_ = true;
+  }
+  if (blockObserver_) {
+    blockObserver_();
   }
   return got;
 }
@@ -104,6 +147,8 @@ bool InputReader::refill() {
   const auto rest = static_cast<std::size_t>(end_ - pos_);
   bool added = false;
   while (!added && !sourceDone_) {
+    keepLineHead(pos_);
+    linesBefore_ += newlinesIn(buffer_.data(), pos_);
     if (capacity() - rest < kReadBlock / 2) {
       // A single token longer than the buffer: make room for it.
       std::vector<char> larger(capacity() * 2 + kReadPadding);
@@ -151,6 +196,9 @@ bool InputReader::readNumber(Number& value, Scan scan) {
   for (;;) {
     const NumberScan scanned = scan(pos_, value);
     if (scanned.next != end_ || sourceDone_) {
+      if (!scanned.ok && !firstFailure_) {
+        noteFailure(pos_);
+      }
       pos_ = scanned.next;
       return scanned.ok;
     }
@@ -164,6 +212,112 @@ bool InputReader::readInt(std::int32_t& value) {
 
 bool InputReader::readDouble(double& value) {
   return readNumber(value, scanDoublePadded);
+}
+
+bool InputReader::readValue(double& value) {
+  for (;;) {
+    while (*pos_ == ' ' || *pos_ == '\t') {
+      ++pos_;
+    }
+    const NumberScan scanned = scanDoublePadded(pos_, value);
+    if (scanned.ok && scanned.next != end_) {
+      pos_ = scanned.next;
+      return true;
+    }
+    if (pos_ != end_ && !isSpace(*pos_)) {
+      // A token that goes on in the next block, or one that is no number.
+      return readNumber(value, scanDoublePadded);
+    }
+    if (!skipSpaceAcrossLines()) {
+      return false;
+    }
+  }
+}
+
+bool InputReader::skipSpaceAcrossLines() {
+  bool crossed = false;
+  for (;;) {
+    for (; isSpace(*pos_); ++pos_) {
+      if (*pos_ == '\n' && !crossed) {
+        crossed = true;
+        if (linesCrossed_.count++ == 0) {
+          linesCrossed_.firstLine = lineNumberAt(pos_);
+        }
+      }
+    }
+    if (pos_ != end_) {
+      return true;
+    }
+    if (!refill()) {
+      return false;
+    }
+  }
+}
+
+void InputReader::skipRowEnd() {
+  bool noted = false;
+  for (;;) {
+    if (pos_ == end_ && !refill()) {
+      return;
+    }
+    const auto* lineEnd =
+        static_cast<const char*>(std::memchr(pos_, '\n', static_cast<std::size_t>(end_ - pos_)));
+    const char* restEnd = lineEnd != nullptr ? lineEnd : end_;
+    const char* text = std::find_if_not(pos_, restEnd, isSpace);
+    if (text != restEnd && !noted) {
+      noted = true;
+      if (extraText_.count++ == 0) {
+        extraText_.firstLine = lineNumberAt(text);
+        extraText_.quote = quoteAt(text, restEnd);
+      }
+    }
+    if (lineEnd != nullptr) {
+      pos_ = lineEnd + 1;
+      return;
+    }
+    pos_ = end_;
+  }
+}
+
+bool InputReader::atEnd() {
+  return !skipSpace();
+}
+
+std::int64_t InputReader::lineNumber() const {
+  return lineNumberAt(pos_);
+}
+
+std::int64_t InputReader::lineNumberAt(const char* position) const {
+  return linesBefore_ + newlinesIn(buffer_.data(), position) + 1;
+}
+
+void InputReader::keepLineHead(const char* discardEnd) {
+  const char* newline = lastNewline(buffer_.data(), discardEnd);
+  const char* start = newline != nullptr ? newline + 1 : buffer_.data();
+  if (newline == nullptr && lineHeadKept_) {
+    return;  // the line began before this buffer; its head is kept already
+  }
+  lineHeadKept_ = start != discardEnd;
+  if (lineHeadKept_) {
+    lineHead_.assign(start, std::min(kLineHeadLength, static_cast<std::size_t>(end_ - start)));
+  }
+}
+
+std::string InputReader::lineHeadAt(const char* position) const {
+  const char* newline = lastNewline(buffer_.data(), position);
+  if (newline == nullptr && lineHeadKept_) {
+    return lineHead_;
+  }
+  const char* start = newline != nullptr ? newline + 1 : buffer_.data();
+  return std::string(start, std::min(kLineHeadLength, static_cast<std::size_t>(end_ - start)));
+}
+
+void InputReader::noteFailure(const char* token) {
+  FailedToken failure;
+  failure.line = lineNumberAt(token);
+  failure.text = quoteAt(token, end_);
+  failure.lineStartsWithNumber = numberConversionResult(lineHeadAt(token).c_str()) == 1;
+  firstFailure_ = std::move(failure);
 }
 
 bool InputReader::readLine(std::string& line) {

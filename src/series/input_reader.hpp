@@ -5,8 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "number_scan.hpp"
@@ -26,6 +29,10 @@ class ByteSource {
   bool rewind();
   // True after a read error (not at a plain end).
   bool failed() const { return failed_; }
+  // The system's error number of the read error.
+  int errorNumber() const { return errorNumber_; }
+  // Bytes read so far.
+  std::uint64_t bytesRead() const { return bytesRead_; }
 
  private:
   ByteSource(std::FILE* file, std::string_view bytes) : file_(file), bytes_(bytes) {}
@@ -33,7 +40,23 @@ class ByteSource {
   std::FILE* file_;
   std::string_view bytes_;
   std::size_t offset_ = 0;
+  std::uint64_t bytesRead_ = 0;
   bool failed_ = false;
+  int errorNumber_ = 0;
+};
+
+// A token at which a number conversion failed before the end of the input.
+struct FailedToken {
+  std::int64_t line = 0;  // counted from 1
+  std::string text;       // the token, cut to a short quote
+  bool lineStartsWithNumber = false;
+};
+
+// The first place where something of a kind happened, and how often it happened.
+struct Occurrence {
+  std::int64_t firstLine = 0;
+  std::string quote;
+  std::int64_t count = 0;
 };
 
 // Reads a file as text the way text mode on Windows reads it, on every platform: CR LF reads as
@@ -56,11 +79,36 @@ class InputReader {
   bool readInt(std::int32_t& value);
   bool readDouble(double& value);
 
+  // readDouble for the values of a data row: notes each value that had to be read across a
+  // line end (linesCrossed()).
+  bool readValue(double& value);
+
+  // skipLine for the end of a data row whose values were all read: notes a rest of the line
+  // that holds more than white space (extraText()).
+  void skipRowEnd();
+
+  // The number of the line the reader stands in, counted from 1.
+  std::int64_t lineNumber() const;
+  // The first failed conversion, if any; the end of the input is no failure.
+  const std::optional<FailedToken>& firstFailure() const { return firstFailure_; }
+  // Values read across a line end: the line that ended too early, and how many times.
+  const Occurrence& linesCrossed() const { return linesCrossed_; }
+  // Rows with text after their values: the first, and how many.
+  const Occurrence& extraText() const { return extraText_; }
+  // True when the input has ended: nothing but what was read is left.
+  bool atEnd();
+
+  // Bytes of the source read so far.
+  std::uint64_t bytesRead() const { return source_.bytesRead(); }
+  // Called after each block read from the source.
+  void onBlock(std::function<void()> observer) { blockObserver_ = std::move(observer); }
+
   // Repositions to the start of the input. False when the input cannot be repositioned.
   bool rewind();
 
   // True after a read error of the source (not at a plain end of the input).
   bool failed() const { return source_.failed(); }
+  int errorNumber() const { return source_.errorNumber(); }
 
  private:
   bool skipSpace();
@@ -74,6 +122,13 @@ class InputReader {
   std::size_t readBlock(char* into, std::size_t size);
   std::size_t translateTextMode(char* data, std::size_t size);
   void clearBuffer();
+  // Skips white space, counting a value that crosses a line end.
+  bool skipSpaceAcrossLines();
+  void noteFailure(const char* token);
+  std::int64_t lineNumberAt(const char* position) const;
+  // The start of the line that holds `position`, as text of a few hundred bytes at most.
+  std::string lineHeadAt(const char* position) const;
+  void keepLineHead(const char* discardEnd);
 
   ByteSource source_;
   std::vector<char> buffer_;
@@ -81,6 +136,16 @@ class InputReader {
   const char* end_ = nullptr;
   bool sourceDone_ = false;
   bool heldCarriageReturn_ = false;
+  // Lines that ended in text no longer buffered.
+  std::int64_t linesBefore_ = 0;
+  // The start of the line at the front of the buffer when that line began in text no longer
+  // buffered.
+  std::string lineHead_;
+  bool lineHeadKept_ = false;
+  std::optional<FailedToken> firstFailure_;
+  Occurrence linesCrossed_;
+  Occurrence extraText_;
+  std::function<void()> blockObserver_;
 };
 
 }  // namespace skarvel

@@ -1,5 +1,6 @@
 #include "text_writer.hpp"
 
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <utility>
@@ -23,6 +24,17 @@ TextWriter::TextWriter(platform::FileHandle file) : TextWriter(std::move(file), 
 
 TextWriter TextWriter::borrowing(std::FILE* file) {
   return TextWriter(nullptr, file);
+}
+
+TextWriter TextWriter::discarding() {
+  return TextWriter(nullptr, nullptr);
+}
+
+void TextWriter::fail() {
+  if (!failed_) {
+    failed_ = true;
+    errorNumber_ = errno;
+  }
 }
 
 TextWriter::TextWriter(TextWriter&& other) noexcept
@@ -58,8 +70,9 @@ void TextWriter::write(std::string_view text) {
 }
 
 void TextWriter::writeDirectly(std::string_view text) {
-  if (!failed_ && std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
-    failed_ = true;
+  if (!failed_ && file_ != nullptr &&
+      std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
+    fail();
   }
 }
 
@@ -81,24 +94,29 @@ void TextWriter::writeNumber(double value) {
 }
 
 bool TextWriter::flush() {
+  if (file_ == nullptr) {
+    used_ = 0;
+    return !failed_;
+  }
   if (!failed_ && used_ > 0 && std::fwrite(buffer_.data(), 1, used_, file_) != used_) {
-    failed_ = true;
+    fail();
   }
   used_ = 0;
-  if (!failed_ && file_ != nullptr && std::fflush(file_) != 0) {
-    failed_ = true;
+  if (!failed_ && std::fflush(file_) != 0) {
+    fail();
   }
   return !failed_;
 }
 
 bool TextWriter::close() {
-  bool ok = flush();
+  flush();
   if (owned_) {
-    ok = std::fclose(owned_.release()) == 0 && ok;
+    if (std::fclose(owned_.release()) != 0) {
+      fail();
+    }
     file_ = nullptr;
   }
-  failed_ = !ok;
-  return ok;
+  return !failed_;
 }
 
 }  // namespace skarvel

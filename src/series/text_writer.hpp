@@ -19,6 +19,8 @@ class TextWriter {
   explicit TextWriter(platform::FileHandle file);
   // Writes to a file that stays open, such as the console.
   static TextWriter borrowing(std::FILE* file);
+  // Takes text and writes it nowhere.
+  static TextWriter discarding();
 
   TextWriter(TextWriter&& other) noexcept;
   TextWriter(const TextWriter&) = delete;
@@ -36,10 +38,13 @@ class TextWriter {
   // Flushes and, for an owned file, closes it. False when any write or the close failed.
   bool close();
   bool failed() const { return failed_; }
+  // The system's error number of the first failure.
+  int errorNumber() const { return errorNumber_; }
 
  private:
   TextWriter(platform::FileHandle owned, std::FILE* file);
   char* reserve(std::size_t size);
+  void fail();
   // Writes text longer than the buffer past it, once the buffer is empty. Kept out of line:
   // inlined into write(), g++ 12 with link-time optimisation reports a false buffer overflow.
   [[gnu::noinline]] void writeDirectly(std::string_view text);
@@ -47,6 +52,7 @@ class TextWriter {
   platform::FileHandle owned_;
   std::FILE* file_;
   bool failed_ = false;
+  int errorNumber_ = 0;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
 };

@@ -48,6 +48,7 @@ struct Case {
   std::vector<std::pair<Day, Sums>> dailyRows;
   std::vector<std::pair<Day, Sums>> monthlyRows;
   Sums totals;
+  int status = 0;  // 4 when rows are not averaged as written, or no day closes
 };
 
 Case generate(std::uint64_t seed) {
@@ -143,6 +144,7 @@ Case generate(std::uint64_t seed) {
   if (lastHour < 24) {
     c.totals.add(byMonth.at(lastRowMonth));  // the last row's month never closed
   }
+  c.status = unreadableEnd || closedDays.empty() ? 4 : 0;
   return c;
 }
 
@@ -198,7 +200,7 @@ TEST_F(EndToEnd, AgreesWithASimpleModel) {
   for (std::uint64_t seed = 1; seed <= 300; ++seed) {
     const Case c = generate(seed);
     const ToolRun result = run(c.input);
-    ASSERT_EQ(result.status, 0) << "seed " << seed;
+    ASSERT_EQ(result.status, c.status) << "seed " << seed << result.diagnostics;
     expectFile(file("flow.tat"), c, c.dailyRows, "seed " + std::to_string(seed) + " daily");
     expectFile(file("flow.mat"), c, c.monthlyRows, "seed " + std::to_string(seed) + " monthly");
     if (HasFailure()) {

@@ -14,6 +14,9 @@ const std::string kOptions =
     "  --year-start=M           first month of the year, 1 to 12 (default 1); implies --yearly\n"
     "  --min-coverage=P         show a column's value for a period only when at least P percent\n"
     "                           of the period's rows have a valid value in it (default 0)\n"
+    "  --quiet                  nothing on standard output but error messages\n"
+    "  --progress               a status line and a summary on standard error instead of the\n"
+    "                           progress marks\n"
     "  --help, -h               this text\n"
     "  --version                the version\n";
 

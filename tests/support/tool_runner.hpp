@@ -47,8 +47,9 @@ class TempFolder {
 
   // The folder the tool runs in.
   std::filesystem::path work() const { return root_ / "work"; }
-  // Where the tool's console text is captured, outside the work folder.
+  // Where the tool's console text and its standard error are captured, outside the work folder.
   std::filesystem::path consoleFile() const { return root_ / "console.txt"; }
+  std::filesystem::path diagnosticsFile() const { return root_ / "stderr.txt"; }
 
   // The names in the work folder, sorted.
   std::vector<std::string> listing() const {
@@ -67,6 +68,7 @@ class TempFolder {
 struct ToolRun {
   int status = -1;
   std::string console;
+  std::string diagnostics;  // standard error
 };
 
 inline std::string quoteArgument(const std::string& argument) {
@@ -90,7 +92,8 @@ inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>&
   for (const std::string& argument : arguments) {
     command += " " + quoteArgument(argument);
   }
-  command += " > " + quoteArgument(folder.consoleFile().string());
+  command += " > " + quoteArgument(folder.consoleFile().string()) + " 2> " +
+             quoteArgument(folder.diagnosticsFile().string());
   const int raw = std::system(command.c_str());
   ToolRun run;
 #ifdef _WIN32
@@ -99,6 +102,7 @@ inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>&
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 #endif
   run.console = readFile(folder.consoleFile());
+  run.diagnostics = readFile(folder.diagnosticsFile());
   return run;
 }
 

@@ -1,0 +1,158 @@
+#include "run_report.hpp"
+
+#include <string_view>
+
+namespace skarvel {
+
+namespace {
+
+constexpr std::size_t kQuoteLength = 40;
+
+// The text in double quotes, cut to a short quote, with control bytes written as \xNN so that
+// a warning stays one line of plain text.
+std::string quoted(std::string_view text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+    text.remove_suffix(1);
+  }
+  const bool cut = text.size() > kQuoteLength;
+  std::string result = "\"";
+  for (const char c : text.substr(0, kQuoteLength)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      constexpr std::string_view kHex = "0123456789abcdef";
+      result.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xF]);
+    } else {
+      result += c;
+    }
+  }
+  return result.append(cut ? "...\"" : "\"");
+}
+
+std::string line(std::int64_t number) {
+  return "line " + std::to_string(number) + ": ";
+}
+
+std::string plural(std::int64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
+std::string stampText(const RecordStamp& stamp) {
+  return std::to_string(stamp.year) + " " + std::to_string(stamp.month) + " " +
+         std::to_string(stamp.day) + " " + std::to_string(stamp.hour);
+}
+
+// W1 and W5: reading stopped at a token that is no number.
+std::optional<Warning> stoppedWarning(const RunFacts& facts) {
+  if (!facts.failure) {
+    return std::nullopt;
+  }
+  const FailedToken& failure = *facts.failure;
+  const std::string where =
+      line(failure.line) + "reading stopped at " + quoted(failure.text) + ", which is no number";
+  if (facts.dataRowsUnread > 0) {
+    return Warning{where + "; " + plural(facts.dataRowsUnread, "data row was", "data rows were") +
+                       " not read from there on (missing values must be numbers, such as -9999)",
+                   true};
+  }
+  return Warning{where + "; no data row follows, so the rest is taken as a footer", false};
+}
+
+// W2: the first data row has no value columns.
+std::optional<Warning> noColumnsWarning(const RunFacts& facts) {
+  if (!facts.columnsDetected || facts.valueColumns != 0) {
+    return std::nullopt;
+  }
+  return Warning{line(facts.firstDataRowLine) +
+                     "no value columns found after the four date "
+                     "fields of " +
+                     quoted(facts.firstDataRow) + " (values are separated by blanks or tabs)",
+                 true};
+}
+
+// W3: no day ever closed.
+std::optional<Warning> noDayWarning(const RunFacts& facts) {
+  if (facts.rowsRead == 0 || facts.daysClosed > 0) {
+    return std::nullopt;
+  }
+  return Warning{"no row closed a day in " + plural(facts.rowsRead, "row", "rows") +
+                     " (a day closes on its row with hour 24; hours 0..23? skarvel expects the "
+                     "day's last step as hour 24)",
+                 true};
+}
+
+// W4: rows with fewer values than the column count.
+std::optional<Warning> shortRowWarning(const RunFacts& facts) {
+  const std::string count = std::to_string(facts.valueColumns);
+  if (facts.linesCrossed.count > 0) {
+    return Warning{line(facts.linesCrossed.firstLine) + "the row has fewer than " + count +
+                       " values, and its missing values were read from the next line (" +
+                       plural(facts.linesCrossed.count, "row", "rows") + " in all)",
+                   true};
+  }
+  if (facts.endedInsideValues) {
+    return Warning{
+        line(facts.endLine) + "the input ended inside a row, before its " + count + " values",
+        true};
+  }
+  return std::nullopt;
+}
+
+// W6: the input ended with closed days or rows that reach no row of their period.
+std::optional<Warning> unfinishedWarning(const RunFacts& facts) {
+  const RecordStamp& last = facts.lastStamp;
+  if (facts.failure && facts.dataRowsUnread > 0) {
+    return std::nullopt;  // the input did not end there
+  }
+  if (last.hour == 24 && facts.daysSinceMonthClose > 0) {
+    return Warning{"the input ended in an unfinished month (last row " + stampText(last) + "): " +
+                       plural(facts.daysSinceMonthClose, "closed day is", "closed days are") +
+                       " in no monthly row and not in the final row",
+                   false};
+  }
+  if (last.hour < 24 && facts.openDayRows > 0) {
+    return Warning{"the input ended inside a day (last row " + stampText(last) + "): its " +
+                       plural(facts.openDayRows, "row is", "rows are") +
+                       " in no daily row, only in the final row",
+                   false};
+  }
+  return std::nullopt;
+}
+
+// W7: text after the last value of a row.
+std::optional<Warning> extraTextWarning(const RunFacts& facts) {
+  if (!facts.columnsDetected || facts.extraText.count == 0) {
+    return std::nullopt;
+  }
+  return Warning{line(facts.extraText.firstLine) + "text after the last of " +
+                     std::to_string(facts.valueColumns) +
+                     " values ignored: " + quoted(facts.extraText.quote) + " (" +
+                     plural(facts.extraText.count, "row", "rows") + " in all)",
+                 false};
+}
+
+// W8: arguments after the column count.
+std::optional<Warning> ignoredWarning(const RunFacts& facts) {
+  if (facts.ignoredArguments.empty()) {
+    return std::nullopt;
+  }
+  std::string text = "more than three arguments after the options: ";
+  for (const std::string& argument : facts.ignoredArguments) {
+    text.append(quoted(argument)).append(" ");
+  }
+  return Warning{text.append("ignored, and the value columns are counted"), false};
+}
+
+}  // namespace
+
+std::vector<Warning> warningsFor(const RunFacts& facts) {
+  std::vector<Warning> warnings;
+  for (const auto& rule : {ignoredWarning, noColumnsWarning, stoppedWarning, shortRowWarning,
+                           extraTextWarning, noDayWarning, unfinishedWarning}) {
+    if (std::optional<Warning> warning = rule(facts)) {
+      warnings.push_back(std::move(*warning));
+    }
+  }
+  return warnings;
+}
+
+}  // namespace skarvel

@@ -1,0 +1,46 @@
+// The run's report on standard error: warnings about input that was not averaged as written,
+// and whether they make the run's results incomplete (exit status 4).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "averaging.hpp"
+#include "input_reader.hpp"
+
+namespace skarvel {
+
+// What a run saw, as far as its warnings need it.
+struct RunFacts {
+  bool columnsDetected = true;
+  std::int32_t valueColumns = 0;
+  std::int64_t firstDataRowLine = 0;
+  std::string firstDataRow;
+
+  std::optional<FailedToken> failure;  // where reading stopped before the end of the input
+  std::int64_t dataRowsUnread = 0;     // data rows from the failed line on
+  bool endedInsideValues = false;
+  std::int64_t endLine = 0;  // the line the input ended in
+
+  std::int64_t rowsRead = 0;
+  std::int64_t daysClosed = 0;
+  std::int64_t daysSinceMonthClose = 0;
+  std::int64_t openDayRows = 0;
+  RecordStamp lastStamp;
+
+  Occurrence linesCrossed;
+  Occurrence extraText;
+  std::vector<std::string> ignoredArguments;
+};
+
+struct Warning {
+  std::string text;  // one line, without the "skarvel: warning: " prefix
+  bool incomplete;   // data rows were not averaged as written: exit status 4
+};
+
+// The warnings a run earns, in the order they are printed.
+std::vector<Warning> warningsFor(const RunFacts& facts);
+
+}  // namespace skarvel
