@@ -120,7 +120,7 @@ std::optional<Warning> unfinishedWarning(const RunFacts& facts) {
 
 // W7: text after the last value of a row.
 std::optional<Warning> extraTextWarning(const RunFacts& facts) {
-  if (!facts.columnsDetected || facts.extraText.count == 0) {
+  if (!facts.columnsDetected || facts.valueColumns == 0 || facts.extraText.count == 0) {
     return std::nullopt;
   }
   return Warning{line(facts.extraText.firstLine) + "text after the last of " +
