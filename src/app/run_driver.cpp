@@ -1,5 +1,6 @@
 #include "run_driver.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -62,7 +63,7 @@ struct RunState {
   std::string inputPath;  // as given; every message names the input so
   std::string labelName;  // the input name in the header labels; may gain ".$$$"
   std::string firstDataRow;
-  std::int64_t firstDataRowLine = 0;
+  std::int64_t firstDataRowOffset = 0;  // where the first data row starts in the input text
   std::string columnNote;      // shown after the column count: a base name, or the rest of the row
   std::int32_t headrows = -1;  // negative: detect
   std::int32_t valueColumns = 0;
@@ -187,7 +188,8 @@ StepResult analyseInput(InputReader& input, RunState& state,
     console.errors.write(kNoDataRow);
     return ExitStatus::noDataRow;
   }
-  state.firstDataRowLine = input.lineNumber() - (state.firstDataRow.ends_with('\n') ? 1 : 0);
+  state.firstDataRowOffset =
+      input.textOffset() - static_cast<std::int64_t>(state.firstDataRow.size());
   if (state.headrows == 0) {
     console.messages.write("0 Kopfzeilen..\n\n");
   }
@@ -200,6 +202,43 @@ StepResult analyseInput(InputReader& input, RunState& state,
   return std::nullopt;
 }
 
+// The line numbers the warnings name: the input is read again up to the last of them, so only
+// when there is one to name.
+void resolveLineNumbers(InputReader& input, RunFacts& facts, std::int64_t firstDataRowOffset,
+                        std::int64_t endOffset) {
+  std::vector<std::int64_t*> lines;
+  std::vector<std::int64_t> offsets;
+  const auto need = [&](std::int64_t& line, std::int64_t offset) {
+    lines.push_back(&line);
+    offsets.push_back(offset);
+  };
+  if (facts.columnsDetected && facts.valueColumns == 0) {
+    need(facts.firstDataRowLine, firstDataRowOffset);
+  }
+  if (facts.failure) {
+    need(facts.failureLine, facts.failure->offset);
+  }
+  if (facts.endedInsideValues) {
+    need(facts.endLine, endOffset);
+  }
+  if (facts.linesCrossed.count > 0) {
+    need(facts.linesCrossedLine, facts.linesCrossed.firstOffset);
+  }
+  if (facts.extraText.count > 0) {
+    need(facts.extraTextLine, facts.extraText.firstOffset);
+  }
+  if (offsets.empty()) {
+    return;
+  }
+  std::vector<std::int64_t> sorted = offsets;
+  std::sort(sorted.begin(), sorted.end());
+  const std::vector<std::int64_t> numbers = input.lineNumbersAt(sorted);
+  for (std::size_t i = 0; i < offsets.size() && numbers.size() == sorted.size(); ++i) {
+    const auto at = std::lower_bound(sorted.begin(), sorted.end(), offsets[i]) - sorted.begin();
+    *lines[i] = numbers[static_cast<std::size_t>(at)];
+  }
+}
+
 // What the run saw, once the record loop has ended. Reads on to count the data rows that a
 // failed conversion left unread.
 RunFacts factsOfRun(InputReader& input, const RunState& state, const RecordLoopState& loop,
@@ -207,11 +246,9 @@ RunFacts factsOfRun(InputReader& input, const RunState& state, const RecordLoopS
   RunFacts facts;
   facts.columnsDetected = !commandLine.valueColumns;
   facts.valueColumns = state.valueColumns;
-  facts.firstDataRowLine = state.firstDataRowLine;
   facts.firstDataRow = state.firstDataRow;
   facts.failure = input.firstFailure();
   facts.endedInsideValues = loop.endedInsideValues;
-  facts.endLine = input.lineNumber();
   facts.rowsRead = loop.rowsRead;
   facts.daysClosed = loop.closes[static_cast<std::size_t>(Period::day)];
   facts.daysSinceMonthClose = loop.daysSinceMonthClose;
@@ -220,8 +257,12 @@ RunFacts factsOfRun(InputReader& input, const RunState& state, const RecordLoopS
   facts.linesCrossed = input.linesCrossed();
   facts.extraText = input.extraText();
   facts.ignoredArguments = commandLine.ignored;
+  const std::int64_t endOffset = input.textOffset();
   if (facts.failure) {
     facts.dataRowsUnread = (facts.failure->lineStartsWithNumber ? 1 : 0) + countDataRows(input);
+  }
+  if (!input.failed()) {
+    resolveLineNumbers(input, facts, state.firstDataRowOffset, endOffset);
   }
   return facts;
 }

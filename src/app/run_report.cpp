@@ -47,8 +47,8 @@ std::optional<Warning> stoppedWarning(const RunFacts& facts) {
     return std::nullopt;
   }
   const FailedToken& failure = *facts.failure;
-  const std::string where =
-      line(failure.line) + "reading stopped at " + quoted(failure.text) + ", which is no number";
+  const std::string where = line(facts.failureLine) + "reading stopped at " + quoted(failure.text) +
+                            ", which is no number";
   if (facts.dataRowsUnread > 0) {
     return Warning{where + "; " + plural(facts.dataRowsUnread, "data row was", "data rows were") +
                        " not read from there on (missing values must be numbers, such as -9999)",
@@ -84,7 +84,7 @@ std::optional<Warning> noDayWarning(const RunFacts& facts) {
 std::optional<Warning> shortRowWarning(const RunFacts& facts) {
   const std::string count = std::to_string(facts.valueColumns);
   if (facts.linesCrossed.count > 0) {
-    return Warning{line(facts.linesCrossed.firstLine) + "the row has fewer than " + count +
+    return Warning{line(facts.linesCrossedLine) + "the row has fewer than " + count +
                        " values, and its missing values were read from the next line (" +
                        plural(facts.linesCrossed.count, "row", "rows") + " in all)",
                    true};
@@ -123,7 +123,7 @@ std::optional<Warning> extraTextWarning(const RunFacts& facts) {
   if (!facts.columnsDetected || facts.valueColumns == 0 || facts.extraText.count == 0) {
     return std::nullopt;
   }
-  return Warning{line(facts.extraText.firstLine) + "text after the last of " +
+  return Warning{line(facts.extraTextLine) + "text after the last of " +
                      std::to_string(facts.valueColumns) +
                      " values ignored: " + quoted(facts.extraText.quote) + " (" +
                      plural(facts.extraText.count, "row", "rows") + " in all)",

@@ -20,7 +20,8 @@ struct RunFacts {
   std::string firstDataRow;
 
   std::optional<FailedToken> failure;  // where reading stopped before the end of the input
-  std::int64_t dataRowsUnread = 0;     // data rows from the failed line on
+  std::int64_t failureLine = 0;
+  std::int64_t dataRowsUnread = 0;  // data rows from the failed line on
   bool endedInsideValues = false;
   std::int64_t endLine = 0;  // the line the input ended in
 
@@ -30,8 +31,10 @@ struct RunFacts {
   std::int64_t openDayRows = 0;
   RecordStamp lastStamp;
 
-  Occurrence linesCrossed;
-  Occurrence extraText;
+  Occurrence linesCrossed;  // values read across a line end
+  std::int64_t linesCrossedLine = 0;
+  Occurrence extraText;  // text after the last value
+  std::int64_t extraTextLine = 0;
   std::vector<std::string> ignoredArguments;
 };
 

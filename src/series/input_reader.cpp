@@ -14,10 +14,6 @@ constexpr char kCtrlZ = '\x1A';
 constexpr std::size_t kQuoteLength = 40;
 constexpr std::size_t kLineHeadLength = 256;
 
-std::int64_t newlinesIn(const char* first, const char* last) {
-  return std::count(first, last, '\n');
-}
-
 // The last line end in [first, last), or null.
 const char* lastNewline(const char* first, const char* last) {
   while (last != first) {
@@ -88,7 +84,7 @@ void InputReader::clearBuffer() {
   buffer_[0] = '\0';
   sourceDone_ = false;
   heldCarriageReturn_ = false;
-  linesBefore_ = 0;
+  textBefore_ = 0;
   lineHead_.clear();
   lineHeadKept_ = false;
   firstFailure_.reset();
@@ -148,7 +144,7 @@ bool InputReader::refill() {
   bool added = false;
   while (!added && !sourceDone_) {
     keepLineHead(pos_);
-    linesBefore_ += newlinesIn(buffer_.data(), pos_);
+    textBefore_ += pos_ - buffer_.data();
     if (capacity() - rest < kReadBlock / 2) {
       // A single token longer than the buffer: make room for it.
       std::vector<char> larger(capacity() * 2 + kReadPadding);
@@ -214,15 +210,10 @@ bool InputReader::readDouble(double& value) {
   return readNumber(value, scanDoublePadded);
 }
 
-bool InputReader::readValue(double& value) {
+bool InputReader::readValueSlowly(double& value) {
   for (;;) {
     while (*pos_ == ' ' || *pos_ == '\t') {
       ++pos_;
-    }
-    const NumberScan scanned = scanDoublePadded(pos_, value);
-    if (scanned.ok && scanned.next != end_) {
-      pos_ = scanned.next;
-      return true;
     }
     if (pos_ != end_ && !isSpace(*pos_)) {
       // A token that goes on in the next block, or one that is no number.
@@ -241,7 +232,7 @@ bool InputReader::skipSpaceAcrossLines() {
       if (*pos_ == '\n' && !crossed) {
         crossed = true;
         if (linesCrossed_.count++ == 0) {
-          linesCrossed_.firstLine = lineNumberAt(pos_);
+          linesCrossed_.firstOffset = textOffsetAt(pos_);
         }
       }
     }
@@ -267,7 +258,7 @@ void InputReader::skipRowEnd() {
     if (text != restEnd && !noted) {
       noted = true;
       if (extraText_.count++ == 0) {
-        extraText_.firstLine = lineNumberAt(text);
+        extraText_.firstOffset = textOffsetAt(text);
         extraText_.quote = quoteAt(text, restEnd);
       }
     }
@@ -283,12 +274,31 @@ bool InputReader::atEnd() {
   return !skipSpace();
 }
 
-std::int64_t InputReader::lineNumber() const {
-  return lineNumberAt(pos_);
-}
-
-std::int64_t InputReader::lineNumberAt(const char* position) const {
-  return linesBefore_ + newlinesIn(buffer_.data(), position) + 1;
+std::vector<std::int64_t> InputReader::lineNumbersAt(std::vector<std::int64_t> offsets) {
+  std::sort(offsets.begin(), offsets.end());
+  std::vector<std::int64_t> lines;
+  lines.reserve(offsets.size());
+  if (!rewind()) {
+    return lines;
+  }
+  // Walks the lines; a line ends at the offset behind its line end.
+  std::int64_t line = 1;
+  for (const std::int64_t offset : offsets) {
+    while (textOffset() <= offset && !(pos_ == end_ && !refill())) {
+      const auto* lineEnd =
+          static_cast<const char*>(std::memchr(pos_, '\n', static_cast<std::size_t>(end_ - pos_)));
+      if (lineEnd == nullptr) {
+        pos_ = end_;
+      } else if (textOffsetAt(lineEnd) < offset) {
+        pos_ = lineEnd + 1;
+        ++line;
+      } else {
+        break;
+      }
+    }
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 void InputReader::keepLineHead(const char* discardEnd) {
@@ -314,7 +324,7 @@ std::string InputReader::lineHeadAt(const char* position) const {
 
 void InputReader::noteFailure(const char* token) {
   FailedToken failure;
-  failure.line = lineNumberAt(token);
+  failure.offset = textOffsetAt(token);
   failure.text = quoteAt(token, end_);
   failure.lineStartsWithNumber = numberConversionResult(lineHeadAt(token).c_str()) == 1;
   firstFailure_ = std::move(failure);

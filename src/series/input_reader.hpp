@@ -47,14 +47,14 @@ class ByteSource {
 
 // A token at which a number conversion failed before the end of the input.
 struct FailedToken {
-  std::int64_t line = 0;  // counted from 1
-  std::string text;       // the token, cut to a short quote
+  std::int64_t offset = 0;  // where it starts in the text read (see InputReader::textOffset)
+  std::string text;         // the token, cut to a short quote
   bool lineStartsWithNumber = false;
 };
 
 // The first place where something of a kind happened, and how often it happened.
 struct Occurrence {
-  std::int64_t firstLine = 0;
+  std::int64_t firstOffset = 0;  // in the text read (see InputReader::textOffset)
   std::string quote;
   std::int64_t count = 0;
 };
@@ -80,15 +80,29 @@ class InputReader {
   bool readDouble(double& value);
 
   // readDouble for the values of a data row: notes each value that had to be read across a
-  // line end (linesCrossed()).
-  bool readValue(double& value);
+  // line end (linesCrossed()). The usual value, behind blanks or tabs, is read inline.
+  bool readValue(double& value) {
+    while (*pos_ == ' ' || *pos_ == '\t') {
+      ++pos_;
+    }
+    const NumberScan scanned = scanDoublePadded(pos_, value);
+    if (scanned.ok && scanned.next != end_) [[likely]] {
+      pos_ = scanned.next;
+      return true;
+    }
+    return readValueSlowly(value);
+  }
 
   // skipLine for the end of a data row whose values were all read: notes a rest of the line
   // that holds more than white space (extraText()).
   void skipRowEnd();
 
-  // The number of the line the reader stands in, counted from 1.
-  std::int64_t lineNumber() const;
+  // Where the reader stands in the text read so far (after text-mode translation): a place
+  // that lineNumbersAt turns into a line number.
+  std::int64_t textOffset() const { return textOffsetAt(pos_); }
+  // The line numbers (from 1) of the given text offsets, in ascending order. Reads the input
+  // again from its start, so it is called once reading is done; the position is lost.
+  std::vector<std::int64_t> lineNumbersAt(std::vector<std::int64_t> offsets);
   // The first failed conversion, if any; the end of the input is no failure.
   const std::optional<FailedToken>& firstFailure() const { return firstFailure_; }
   // Values read across a line end: the line that ended too early, and how many times.
@@ -125,7 +139,10 @@ class InputReader {
   // Skips white space, counting a value that crosses a line end.
   bool skipSpaceAcrossLines();
   void noteFailure(const char* token);
-  std::int64_t lineNumberAt(const char* position) const;
+  bool readValueSlowly(double& value);
+  std::int64_t textOffsetAt(const char* position) const {
+    return textBefore_ + (position - buffer_.data());
+  }
   // The start of the line that holds `position`, as text of a few hundred bytes at most.
   std::string lineHeadAt(const char* position) const;
   void keepLineHead(const char* discardEnd);
@@ -136,8 +153,8 @@ class InputReader {
   const char* end_ = nullptr;
   bool sourceDone_ = false;
   bool heldCarriageReturn_ = false;
-  // Lines that ended in text no longer buffered.
-  std::int64_t linesBefore_ = 0;
+  // Text read before the buffer's first byte.
+  std::int64_t textBefore_ = 0;
   // The start of the line at the front of the buffer when that line began in text no longer
   // buffered.
   std::string lineHead_;
