@@ -136,29 +136,70 @@ StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& output
   return std::nullopt;
 }
 
-// Creates (or truncates) the output files in order; the files created before one that cannot be
-// created stay.
-StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<AveragesFile>& files,
-                         TextWriter& console) {
-  files.reserve(planned.size());
-  for (PlannedOutput& output : planned) {
-    platform::FileHandle file = platform::createForWriting(output.name);
-    if (!file) {
-      return report(console, "error creating file ", output.name, ExitStatus::outputError);
+// Refuses outputs that would write one file, by name or through links, before any is created.
+StepResult refuseAliasedOutputs(const std::vector<PlannedOutput>& outputs, TextWriter& console) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+      if (platform::sameTarget(outputs[i].name, outputs[j].name)) {
+        console.write("error: output files ");
+        console.write(outputs[i].name);
+        console.write(" and ");
+        console.write(outputs[j].name);
+        console.write(" are the same file\n");
+        return ExitStatus::outputError;
+      }
     }
-    files.push_back({output.kind, std::move(output.name), TextWriter(std::move(file))});
   }
   return std::nullopt;
 }
 
-// Finds the header rows and the value columns and reports them.
+// Starts the outputs in order, each under a temporary name; when one cannot be created, the ones
+// started before it are removed with `files`, and no output name changes.
+StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<AveragesFile>& files,
+                         TextWriter& console) {
+  files.reserve(planned.size());
+  for (PlannedOutput& output : planned) {
+    platform::AtomicOutput atomic = platform::AtomicOutput::create(output.name);
+    if (!atomic.isOpen()) {
+      return report(console, "error creating file ", output.name, ExitStatus::outputError);
+    }
+    std::FILE* file = atomic.file();
+    files.push_back(
+        {output.kind, std::move(output.name), std::move(atomic), TextWriter::borrowing(file)});
+  }
+  return std::nullopt;
+}
+
+// Closes every output with its data on the disk, then puts each in place of its name. Until the
+// last is closed, a failure leaves every name as it was.
+StepResult putOutputsInPlace(std::vector<AveragesFile>& files, TextWriter& console) {
+  for (AveragesFile& file : files) {
+    const bool written = file.writer.close();
+    if (!file.output.finish() || !written) {
+      return report(console, "error writing file ", file.name, ExitStatus::outputError);
+    }
+  }
+  for (AveragesFile& file : files) {
+    if (!file.output.commit()) {
+      return report(console, "error writing file ", file.name, ExitStatus::outputError);
+    }
+  }
+  return std::nullopt;
+}
+
+// Finds the header rows and the value columns and reports them. Without a data row, the empty
+// outputs are the result and are put in place.
 StepResult analyseInput(InputReader& input, RunState& state,
-                        const std::vector<std::string>& positional, TextWriter& console) {
+                        const std::vector<std::string>& positional,
+                        std::vector<AveragesFile>& files, TextWriter& console) {
   if (!scanHeader(input, state.headrows, state.firstDataRow)) {
     if (input.failed()) {
       return report(console, "error reading file ", state.inputPath, ExitStatus::inputError);
     }
     console.write(kNoDataRow);
+    if (const StepResult failed = putOutputsInPlace(files, console)) {
+      return failed;
+    }
     return ExitStatus::noDataRow;
   }
   if (state.headrows == 0) {
@@ -174,7 +215,7 @@ StepResult analyseInput(InputReader& input, RunState& state,
   return std::nullopt;
 }
 
-// Header copy, record loop and final rows, then the files closed.
+// Header copy, record loop and final rows, then the files closed and put in place.
 StepResult averageInput(InputReader& input, const RunState& state, RecordLoopState& loop,
                         const SummaryRules& rules, std::vector<AveragesFile>& files,
                         TextWriter& console) {
@@ -185,12 +226,7 @@ StepResult averageInput(InputReader& input, const RunState& state, RecordLoopSta
     return report(console, "error reading file ", state.inputPath, ExitStatus::inputError);
   }
   writeFinalRows(files, loop.accumulators, rules.statistic);
-  for (AveragesFile& file : files) {
-    if (!file.writer.close()) {
-      return report(console, "error writing file ", file.name, ExitStatus::outputError);
-    }
-  }
-  return std::nullopt;
+  return putOutputsInPlace(files, console);
 }
 
 // The run on one input file, once the command line is read.
@@ -201,6 +237,7 @@ ExitStatus runOnFile(const Options& options, const std::vector<std::string>& pos
   state.labelName = positional[0];
   state.headrows = positional.size() >= 2 ? readIntegerArgument(positional[1]) : -1;
 
+  console.flush();  // the banner shows while the open waits, as on a FIFO
   platform::FileHandle inputFile = platform::openForReading(state.inputPath);
   if (!inputFile) {
     return report(console, "error opening file ", state.inputPath, ExitStatus::inputError);
@@ -211,10 +248,13 @@ ExitStatus runOnFile(const Options& options, const std::vector<std::string>& pos
   if (const StepResult stop = deriveOutputNames(state, planned, console)) {
     return *stop;
   }
+  if (const StepResult stop = refuseAliasedOutputs(planned, console)) {
+    return *stop;
+  }
   if (const StepResult stop = createOutputs(planned, files, console)) {
     return *stop;
   }
-  if (const StepResult stop = analyseInput(input, state, positional, console)) {
+  if (const StepResult stop = analyseInput(input, state, positional, files, console)) {
     return *stop;
   }
   std::optional<Accumulators> accumulators =

@@ -95,8 +95,8 @@ bool TextWriter::close() {
   bool ok = flush();
   if (owned_) {
     ok = std::fclose(owned_.release()) == 0 && ok;
-    file_ = nullptr;
   }
+  file_ = nullptr;
   failed_ = !ok;
   return ok;
 }
