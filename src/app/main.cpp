@@ -4,11 +4,14 @@
 #include <vector>
 
 #include "exit_status.hpp"
+#include "platform.hpp"
 #include "run_driver.hpp"
 
 int main(int argc, char** argv) {
   using skarvel::exitCode;
   using skarvel::ExitStatus;
+  skarvel::platform::ensureStandardDescriptors();
+  skarvel::platform::installSignalHandlers();
   try {
     const std::vector<std::string> args(argv, argv + argc);
     return exitCode(skarvel::runSkarvel(args, stdout, stderr));

@@ -161,31 +161,75 @@ StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& output
   return std::nullopt;
 }
 
-// Creates (or truncates) the output files in order; the files created before one that cannot be
-// created stay.
-StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<AveragesFile>& files,
-                         const Console& console) {
-  files.reserve(planned.size());
-  for (PlannedOutput& output : planned) {
-    platform::FileHandle file = platform::createForWriting(output.name);
-    if (!file) {
-      return report(console, "error creating file ", output.name, platform::lastOpenError(),
-                    ExitStatus::outputError);
+// Refuses outputs that would write one file, by name or through links, before any is created.
+StepResult refuseAliasedOutputs(const std::vector<PlannedOutput>& outputs, const Console& console) {
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    for (std::size_t j = i + 1; j < outputs.size(); ++j) {
+      if (platform::sameTarget(outputs[i].name, outputs[j].name)) {
+        console.errors.write("error: output files ");
+        console.errors.write(outputs[i].name);
+        console.errors.write(" and ");
+        console.errors.write(outputs[j].name);
+        console.errors.write(" are the same file\n");
+        return ExitStatus::outputError;
+      }
     }
-    files.push_back({output.kind, std::move(output.name), TextWriter(std::move(file))});
   }
   return std::nullopt;
 }
 
-// Finds the header rows and the value columns and reports them.
+// Starts the outputs in order, each under a temporary name; when one cannot be created, the ones
+// started before it are removed with `files`, and no output name changes.
+StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<AveragesFile>& files,
+                         const Console& console) {
+  files.reserve(planned.size());
+  for (PlannedOutput& output : planned) {
+    platform::AtomicOutput atomic = platform::AtomicOutput::create(output.name);
+    if (!atomic.isOpen()) {
+      return report(console, "error creating file ", output.name, platform::lastOpenError(),
+                    ExitStatus::outputError);
+    }
+    std::FILE* file = atomic.file();
+    files.push_back(
+        {output.kind, std::move(output.name), std::move(atomic), TextWriter::borrowing(file)});
+  }
+  return std::nullopt;
+}
+
+// Closes every output with its data on the disk, then puts each in place of its name. Until the
+// last is closed, a failure leaves every name as it was.
+StepResult putOutputsInPlace(std::vector<AveragesFile>& files, const Console& console) {
+  for (AveragesFile& file : files) {
+    const bool written = file.writer.close();
+    const int writeError = file.writer.errorNumber();
+    if (!file.output.finish() || !written) {
+      return report(console, "error writing file ", file.name,
+                    written ? platform::lastOpenError() : writeError, ExitStatus::outputError);
+    }
+  }
+  for (AveragesFile& file : files) {
+    if (!file.output.commit()) {
+      return report(console, "error writing file ", file.name, platform::lastOpenError(),
+                    ExitStatus::outputError);
+    }
+  }
+  return std::nullopt;
+}
+
+// Finds the header rows and the value columns and reports them. Without a data row, the empty
+// outputs are the result and are put in place.
 StepResult analyseInput(InputReader& input, RunState& state,
-                        std::optional<std::int32_t> givenColumns, const Console& console) {
+                        std::optional<std::int32_t> givenColumns, std::vector<AveragesFile>& files,
+                        const Console& console) {
   if (!scanHeader(input, state.headrows, state.firstDataRow)) {
     if (input.failed()) {
       return report(console, "error reading file ", state.inputPath, input.errorNumber(),
                     ExitStatus::inputError);
     }
     console.errors.write(kNoDataRow);
+    if (const StepResult failed = putOutputsInPlace(files, console)) {
+      return failed;
+    }
     return ExitStatus::noDataRow;
   }
   state.firstDataRowOffset =
@@ -314,11 +358,8 @@ StepResult averageInput(InputReader& input, const RunState& state, RecordLoopSta
                   ExitStatus::inputError);
   }
   writeFinalRows(files, loop.accumulators, options.rules.statistic);
-  for (AveragesFile& file : files) {
-    if (!file.writer.close()) {
-      return report(console, "error writing file ", file.name, file.writer.errorNumber(),
-                    ExitStatus::outputError);
-    }
+  if (const StepResult failed = putOutputsInPlace(files, console)) {
+    return failed;
   }
   if (progress) {
     progress->finish(summaryOf(loop, state.valueColumns));
@@ -333,6 +374,7 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
   state.labelName = commandLine.positional[0];
   state.headrows = commandLine.headrows;
 
+  console.messages.flush();  // the banner shows while the open waits, as on a FIFO
   platform::FileHandle inputFile = platform::openForReading(state.inputPath);
   if (!inputFile) {
     return report(console, "error opening file ", state.inputPath, platform::lastOpenError(),
@@ -344,10 +386,14 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
   if (const StepResult stop = deriveOutputNames(state, planned, console)) {
     return *stop;
   }
+  if (const StepResult stop = refuseAliasedOutputs(planned, console)) {
+    return *stop;
+  }
   if (const StepResult stop = createOutputs(planned, files, console)) {
     return *stop;
   }
-  if (const StepResult stop = analyseInput(input, state, commandLine.valueColumns, console)) {
+  if (const StepResult stop =
+          analyseInput(input, state, commandLine.valueColumns, files, console)) {
     return *stop;
   }
   std::optional<Accumulators> accumulators =

@@ -1,13 +1,24 @@
 #include "platform.hpp"
 
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <fcntl.h>
 #include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -90,5 +101,383 @@ bool sameFile(const std::string& a, const std::string& b) {
   const bool same = std::filesystem::equivalent(a, b, error);
   return !error && same;
 }
+
+// ----------------------------------------------------------------------------------------------
+// Atomic outputs and the signal handlers
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The names of the temporary files that exist, for the signal handlers: a fixed table, so a
+// handler neither allocates nor follows a pointer. An entry is filled and cleared only while the
+// handled signals are blocked, and a run has at most three outputs.
+constexpr std::size_t kTemporarySlots = 8;
+constexpr std::size_t kTemporaryNameCapacity = 4096;  // longer names fail to open anyway
+
+struct TemporarySlot {
+  volatile std::sig_atomic_t used;
+  char name[kTemporaryNameCapacity];
+};
+
+TemporarySlot temporaries[kTemporarySlots];
+
+int claimSlot(const std::string& name) {
+  if (name.size() >= kTemporaryNameCapacity) {
+    return -1;
+  }
+  for (std::size_t i = 0; i < kTemporarySlots; ++i) {
+    if (temporaries[i].used == 0) {
+      std::memcpy(temporaries[i].name, name.c_str(), name.size() + 1);
+      temporaries[i].used = 1;
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+void releaseSlot(int slot) {
+  if (slot >= 0) {
+    temporaries[static_cast<std::size_t>(slot)].used = 0;
+  }
+}
+
+// A link chain longer than this is a loop, and is followed no further.
+constexpr int kMaxLinkHops = 40;
+// Of a long file name, the temporary name keeps this many bytes, so it stays a valid name.
+constexpr std::size_t kTemporaryBaseLength = 100;
+constexpr int kTemporaryAttempts = 100;
+
+// Where the links of `name` lead, followed one by one and also when the last one dangles; `name`
+// itself when it is no link.
+fs::path followLinks(const std::string& name) {
+  fs::path path(name);
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    std::error_code error;
+    if (!fs::is_symlink(fs::symlink_status(path, error))) {
+      break;
+    }
+    const fs::path target = fs::read_symlink(path, error);
+    if (error) {
+      break;
+    }
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  return path;
+}
+
+// The path in one spelling: absolute, with the links of its existing folders resolved.
+fs::path comparable(const fs::path& path) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(path, error);
+  if (error) {
+    return path.lexically_normal();
+  }
+  const fs::path canonical = fs::weakly_canonical(absolute, error);
+  return error ? absolute.lexically_normal() : canonical;
+}
+
+#ifdef _WIN32
+
+class HandledSignalsBlocked {};  // the console handler runs on a thread of its own
+
+unsigned long processId() {
+  return static_cast<unsigned long>(_getpid());
+}
+
+std::FILE* createExclusive(const std::string& name) {
+  const int fd =
+      _open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_TEXT, _S_IREAD | _S_IWRITE);
+  return fd < 0 ? nullptr : _fdopen(fd, "w");
+}
+
+void copyOwnerAndMode(std::FILE*, const std::string&) {}
+
+bool syncToDisk(std::FILE* file) {
+  return _commit(_fileno(file)) == 0;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+void removeFile(const char* name) {
+  _unlink(name);
+}
+
+#else
+
+// The signals that end a run and so remove its temporary files.
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t handledSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (const int signal : kHandledSignals) {
+    sigaddset(&set, signal);
+  }
+  return set;
+}
+
+// Keeps the handled signals pending while the table and the files on disk change together.
+class HandledSignalsBlocked {
+ public:
+  HandledSignalsBlocked() {
+    const sigset_t set = handledSignals();
+    sigprocmask(SIG_BLOCK, &set, &previous_);
+  }
+  HandledSignalsBlocked(const HandledSignalsBlocked&) = delete;
+  HandledSignalsBlocked& operator=(const HandledSignalsBlocked&) = delete;
+  ~HandledSignalsBlocked() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+
+ private:
+  sigset_t previous_{};
+};
+
+unsigned long processId() {
+  return static_cast<unsigned long>(getpid());
+}
+
+std::FILE* createExclusive(const std::string& name) {
+  const int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, "w");
+  if (file == nullptr) {
+    const int reason = errno;
+    close(fd);
+    unlink(name.c_str());
+    errno = reason;
+  }
+  return file;
+}
+
+// Gives the new file the owner, group and permission bits of the one it replaces, as far as the
+// user may.
+void copyOwnerAndMode(std::FILE* file, const std::string& from) {
+  struct stat old {};
+  if (stat(from.c_str(), &old) != 0) {
+    return;
+  }
+  const int fd = fileno(file);
+  if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+    // Not permitted: the file belongs to the user who runs the tool.
+  }
+  fchmod(fd, old.st_mode & 07777);
+}
+
+bool syncToDisk(std::FILE* file) {
+  return fsync(fileno(file)) == 0;
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void removeFile(const char* name) {
+  unlink(name);
+}
+
+#endif
+
+// Only async-signal-safe calls: the signal handlers run this.
+void removeTemporaries() noexcept {
+  for (TemporarySlot& slot : temporaries) {
+    if (slot.used != 0) {
+      removeFile(slot.name);
+    }
+  }
+}
+
+// ".<file name>.skarvel-tmp-<process id>[-<attempt>]" in the folder of `target`.
+std::string temporaryName(const fs::path& target, int attempt) {
+  const std::string file = target.filename().string();
+  std::string name = ".";
+  name.append(file, 0, std::min(file.size(), kTemporaryBaseLength));
+  name += ".skarvel-tmp-" + std::to_string(processId());
+  if (attempt > 0) {
+    name += "-" + std::to_string(attempt);
+  }
+  return (target.parent_path() / name).string();
+}
+
+}  // namespace
+
+bool sameTarget(const std::string& a, const std::string& b) {
+  return sameFile(a, b) || comparable(followLinks(a)) == comparable(followLinks(b));
+}
+
+AtomicOutput AtomicOutput::create(const std::string& name) {
+  AtomicOutput output;
+  const fs::path target = followLinks(name);
+  output.target_ = target.string();
+  std::error_code error;
+  const fs::file_status status = fs::status(target, error);
+  const bool replaces = fs::exists(status);
+  if (replaces && fs::is_directory(status)) {
+    return output;
+  }
+  if (replaces && !fs::is_regular_file(status)) {
+    output.file_ = createForWriting(name);
+    return output;
+  }
+  const HandledSignalsBlocked blocked;
+  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+    std::string temporary = temporaryName(target, attempt);
+    const int slot = claimSlot(temporary);
+    if (slot < 0) {
+      return output;
+    }
+    std::FILE* file = createExclusive(temporary);
+    if (file != nullptr) {
+      output.file_ = unbuffered(file);
+      output.temporary_ = std::move(temporary);
+      output.slot_ = slot;
+      break;
+    }
+    const int reason = errno;
+    releaseSlot(slot);
+    if (reason != EEXIST) {
+      return output;
+    }
+  }
+  if (output.file_ && replaces) {
+    copyOwnerAndMode(output.file_.get(), output.target_);
+  }
+  return output;
+}
+
+AtomicOutput::AtomicOutput(AtomicOutput&& other) noexcept
+    : file_(std::move(other.file_)),
+      target_(std::move(other.target_)),
+      temporary_(std::exchange(other.temporary_, {})),
+      slot_(std::exchange(other.slot_, -1)) {}
+
+AtomicOutput::~AtomicOutput() {
+  discard();
+}
+
+void AtomicOutput::discard() noexcept {
+  file_.reset();
+  if (!temporary_.empty()) {
+    const HandledSignalsBlocked blocked;
+    removeFile(temporary_.c_str());
+    releaseSlot(slot_);
+    temporary_.clear();
+    slot_ = -1;
+  }
+}
+
+bool AtomicOutput::finish() {
+  std::FILE* file = file_.release();
+  if (file == nullptr) {
+    return false;
+  }
+  bool ok = std::fflush(file) == 0;
+  if (!temporary_.empty()) {
+    ok = syncToDisk(file) && ok;
+  }
+  return std::fclose(file) == 0 && ok;
+}
+
+bool AtomicOutput::commit() {
+  if (temporary_.empty()) {
+    return true;
+  }
+  const HandledSignalsBlocked blocked;
+  const bool replaced = replaceFile(temporary_, target_);
+  if (!replaced) {
+    removeFile(temporary_.c_str());
+  }
+  releaseSlot(slot_);
+  temporary_.clear();
+  slot_ = -1;
+  return replaced;
+}
+
+// ----------------------------------------------------------------------------------------------
+// Process start
+
+#ifdef _WIN32
+
+void ensureStandardDescriptors() {
+  if (_fileno(stdin) < 0) {
+    std::freopen("NUL", "r", stdin);
+  }
+  if (_fileno(stdout) < 0) {
+    std::freopen("NUL", "w", stdout);
+  }
+  if (_fileno(stderr) < 0) {
+    std::freopen("NUL", "w", stderr);
+  }
+}
+
+namespace {
+
+BOOL WINAPI onConsoleEvent(DWORD) {
+  removeTemporaries();
+  return FALSE;  // the default handler ends the process
+}
+
+}  // namespace
+
+void installSignalHandlers() {
+  SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
+#else
+
+void ensureStandardDescriptors() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+      continue;
+    }
+    const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) {
+      dup2(opened, fd);
+      close(opened);
+    }
+  }
+}
+
+namespace {
+
+void onTerminatingSignal(int signal) {
+  removeTemporaries();
+  struct sigaction byDefault {};
+  byDefault.sa_handler = SIG_DFL;
+  sigemptyset(&byDefault.sa_mask);
+  sigaction(signal, &byDefault, nullptr);
+  sigset_t self;
+  sigemptyset(&self);
+  sigaddset(&self, signal);
+  sigprocmask(SIG_UNBLOCK, &self, nullptr);
+  raise(signal);
+  _exit(128 + signal);  // not reached: the signal ends the process
+}
+
+}  // namespace
+
+void installSignalHandlers() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
+  sigaction(SIGXFSZ, &ignore, nullptr);
+
+  struct sigaction handler {};
+  handler.sa_handler = onTerminatingSignal;
+  handler.sa_mask = handledSignals();
+  for (const int signal : kHandledSignals) {
+    struct sigaction previous {};
+    if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+      continue;  // as under nohup, or for a background job
+    }
+    sigaction(signal, &handler, nullptr);
+  }
+}
+
+#endif
 
 }  // namespace skarvel::platform

@@ -1,6 +1,7 @@
 // Everything that differs between Windows and POSIX: how files are opened, what separates the
-// directory part of a path, and when two names denote one file. No other file of the tool holds
-// platform conditionals.
+// directory part of a path, when two names denote one file, how an output replaces its file
+// atomically, and what the process does about signals and closed standard descriptors. No other
+// file of the tool holds platform conditionals.
 #pragma once
 
 #include <cstdint>
@@ -50,5 +51,56 @@ bool isTerminal(std::FILE* stream);
 
 // The size in bytes of a regular file; nothing for other files (a pipe, a device).
 std::optional<std::uint64_t> regularFileSize(const std::string& name);
+// True when writing to either name would write one file: sameFile, or both names lead (through
+// symbolic links, followed even when they dangle) to the same path.
+bool sameTarget(const std::string& a, const std::string& b);
+
+// An output file that replaces its name atomically. A name that is (or whose links lead to) a
+// regular file or nothing is written under a temporary name in the folder of the file it
+// replaces, ".<name>.skarvel-tmp-<process id>", created exclusively with the permissions a plain
+// creation gives (a replaced file's permission bits are copied). finish() puts its data on the
+// disk, commit() renames it over the file; destroyed without a commit, it is removed. While it
+// exists, its name is in the table the signal handlers clean up. Any other kind of file (a
+// device, a FIFO) is written in place, and commit() has nothing to do.
+class AtomicOutput {
+ public:
+  // Starts the output `name`; isOpen() is false when it cannot be created (a folder of that name,
+  // an unwritable folder).
+  static AtomicOutput create(const std::string& name);
+
+  AtomicOutput(AtomicOutput&& other) noexcept;
+  AtomicOutput(const AtomicOutput&) = delete;
+  AtomicOutput& operator=(const AtomicOutput&) = delete;
+  AtomicOutput& operator=(AtomicOutput&&) = delete;
+  ~AtomicOutput();
+
+  bool isOpen() const { return file_ != nullptr; }
+  // The file to write to, unbuffered; null when not open or finished.
+  std::FILE* file() const { return file_.get(); }
+  // Flushes the data to the disk and closes the file. False when that fails.
+  bool finish();
+  // Renames the finished temporary file over the file it replaces. False when that fails; the
+  // temporary file is then removed.
+  bool commit();
+
+ private:
+  AtomicOutput() = default;
+  void discard() noexcept;
+
+  FileHandle file_;
+  std::string target_;     // the file replaced: the name, or where its links lead
+  std::string temporary_;  // empty when written in place or once committed
+  int slot_ = -1;          // the entry in the signal handlers' table, or -1
+};
+
+// Opens each of the standard descriptors 0, 1 and 2 that is closed on the null device, so that no
+// file the run opens takes its place. Call first, before any file is opened.
+void ensureStandardDescriptors();
+
+// Ignores SIGPIPE and SIGXFSZ, so a closed console and a file-size limit become write errors, and
+// makes SIGINT, SIGTERM and SIGHUP remove the temporary files of the AtomicOutputs that exist,
+// then end the process as the signal does by default. A signal ignored at start stays ignored.
+// On Windows: a console control handler that removes the temporary files.
+void installSignalHandlers();
 
 }  // namespace skarvel::platform

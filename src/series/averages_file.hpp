@@ -25,10 +25,12 @@ inline constexpr AveragesKind kDailyFile{Period::day, 't', "daily_sums_from_"};
 inline constexpr AveragesKind kMonthlyFile{Period::month, 'm', "monthly_sums_from_"};
 inline constexpr AveragesKind kYearlyFile{Period::year, 'y', "yearly_sums_from_"};
 
-// One averages file of a run, written through its own writer.
+// One averages file of a run, written through its own writer into its atomic output (declared
+// first, so the writer is gone before the output is).
 struct AveragesFile {
   AveragesKind kind;
   std::string name;
+  platform::AtomicOutput output;
   TextWriter writer;
 };
 

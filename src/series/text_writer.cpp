@@ -110,12 +110,10 @@ bool TextWriter::flush() {
 
 bool TextWriter::close() {
   flush();
-  if (owned_) {
-    if (std::fclose(owned_.release()) != 0) {
-      fail();
-    }
-    file_ = nullptr;
+  if (owned_ && std::fclose(owned_.release()) != 0) {
+    fail();
   }
+  file_ = nullptr;
   return !failed_;
 }
 

@@ -35,7 +35,8 @@ class TextWriter {
 
   // Writes the buffer to the file. False when this or an earlier write failed.
   bool flush();
-  // Flushes and, for an owned file, closes it. False when any write or the close failed.
+  // Flushes and, for an owned file, closes it; the writer then writes nothing more to the file.
+  // False when any write or the close failed.
   bool close();
   bool failed() const { return failed_; }
   // The system's error number of the first failure.

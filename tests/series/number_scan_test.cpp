@@ -69,6 +69,34 @@ TEST(ScanDouble, FollowsTheNumberGrammar) {
   }
 }
 
+TEST(ScanDouble, DigitRunsBeyondTheCounterLimitsRoundCorrectly) {
+  // Three million digits: far past the limits where the digit and exponent counters saturate.
+  constexpr std::size_t kRun = std::size_t{3} << 20;
+  const std::string zeros(kRun, '0');
+  const std::string nines(kRun, '9');
+  const std::string run = std::to_string(kRun);
+  const double inf = std::numeric_limits<double>::infinity();
+  const DoubleCase cases[] = {
+      {"1" + zeros, true, 0, inf},
+      {"0." + zeros + "1", true, 0, 0.0},
+      {"1" + zeros + "e-" + run, true, 0, 1.0},
+      {"0." + zeros + "1e" + std::to_string(kRun + 1), true, 0, 1.0},
+      {"-1" + zeros + "e-" + std::to_string(kRun - 2), true, 0, -100.0},
+      {nines + "e-" + std::to_string(kRun - 1), true, 0, 10.0},  // 9.99...9 rounds up
+      {"0." + nines, true, 0, 1.0},
+      {"0.1" + zeros + "1", true, 0, 0.1},
+      {"12345678901234567890" + zeros + "e-" + run, true, 0, 12345678901234567890.0},
+  };
+  for (const DoubleCase& c : cases) {
+    double value = 0.0;
+    const NumberScan scan = scanDouble(c.text.c_str(), value);
+    EXPECT_TRUE(scan.ok) << c.text.substr(0, 24);
+    EXPECT_EQ(static_cast<std::size_t>(scan.next - c.text.c_str()), c.text.size())
+        << c.text.substr(0, 24);
+    EXPECT_EQ(value, c.value) << c.text.substr(0, 24);
+  }
+}
+
 TEST(ScanDouble, KeepsTheSignOfZero) {
   double value = 0.0;
   ASSERT_TRUE(scanDouble("-0", value).ok);
