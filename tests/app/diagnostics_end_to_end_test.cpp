@@ -333,7 +333,7 @@ TEST_F(DiagnosticsEndToEnd, ProgressWithoutATerminalGivesOnlyTheSummary) {
 // A failed token longer than a quote: the quote is cut, and must say so. The reader cuts the
 // token to 40 bytes already (quoteAt), so the report never sees it longer and leaves out the
 // "...". The same holds for the text after the values.
-TEST_F(DiagnosticsEndToEnd, DISABLED_ACutQuoteEndsInAnEllipsis) {
+TEST_F(DiagnosticsEndToEnd, ACutQuoteEndsInAnEllipsis) {
   const std::string word(50, 'x');
   const ToolRun failed = run("2001 1 30 24 1\n2001 1 31 24 " + word + "\n", {"0", "1"});
   EXPECT_EQ(failed.diagnostics,

@@ -306,7 +306,7 @@ TEST(InputReaderFirstFailure, InALineThatBeganInAnEarlierBlock) {
 // A failed token, or text after the values, that the first block ends in is quoted only as far
 // as that block holds it: the reader quotes from its buffer without refilling it ("N" for "NA",
 // "ta" for "tail"), so the warning names a cut token.
-TEST(InputReaderQuotes, DISABLED_TokenThatGoesOnInTheNextBlock) {
+TEST(InputReaderQuotes, TokenThatGoesOnInTheNextBlock) {
   const std::string inToken = ones(kBlock - 12) + "2001 1 1 1 NA\n3\n";
   ASSERT_EQ(inToken.substr(kBlock - 1, 2), "NA");
   expectFailure({"first block ends inside the token", inToken,
@@ -392,7 +392,7 @@ TEST(InputReaderLinesCrossed, NamesTheFirstShortRowAndCountsThem) {
 // the row. The reader counts the crossing of that last line end all the same, so the run
 // reports "its missing values were read from the next line" and never "the input ended inside
 // a row", which it gives only for a last row without a line end.
-TEST(InputReaderLinesCrossed, DISABLED_NoCrossingAtTheEndOfTheInput) {
+TEST(InputReaderLinesCrossed, NoCrossingAtTheEndOfTheInput) {
   for (const std::string bytes : {"2001 1 1 24 1 2\n2001 1 2 24 3\n", "2001 1 1 24 3\n\n\n"}) {
     InputReader reader(ByteSource::ofBytes(bytes));
     EXPECT_EQ(readRows(reader, 2).linesCrossed().count, 0) << bytes;
