@@ -10,8 +10,9 @@ namespace {
 
 constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 constexpr char kCtrlZ = '\x1A';
-// Longest quote of input text in a message, and the most of a line start kept to judge it.
-constexpr std::size_t kQuoteLength = 40;
+// Longest quote of input text a message shows (one more byte is kept, so a message can tell
+// that it cut the quote), and the most of a line start kept to judge it.
+constexpr std::size_t kQuoteLength = 41;
 constexpr std::size_t kLineHeadLength = 256;
 
 // The last line end in [first, last), or null.
@@ -192,10 +193,11 @@ bool InputReader::readNumber(Number& value, Scan scan) {
   for (;;) {
     const NumberScan scanned = scan(pos_, value);
     if (scanned.next != end_ || sourceDone_) {
+      const std::ptrdiff_t consumed = scanned.next - pos_;
       if (!scanned.ok && !firstFailure_) {
-        noteFailure(pos_);
+        noteFailure(pos_);  // may move the buffered text
       }
-      pos_ = scanned.next;
+      pos_ += consumed;
       return scanned.ok;
     }
     refill();  // the token may go on in the next block: scan it again from its start
@@ -226,23 +228,36 @@ bool InputReader::readValueSlowly(double& value) {
 }
 
 bool InputReader::skipSpaceAcrossLines() {
-  bool crossed = false;
+  std::optional<std::int64_t> crossedAt;
   for (;;) {
     for (; isSpace(*pos_); ++pos_) {
-      if (*pos_ == '\n' && !crossed) {
-        crossed = true;
-        if (linesCrossed_.count++ == 0) {
-          linesCrossed_.firstOffset = textOffsetAt(pos_);
-        }
+      if (*pos_ == '\n' && !crossedAt) {
+        crossedAt = textOffsetAt(pos_);
       }
     }
     if (pos_ != end_) {
-      return true;
+      break;
     }
     if (!refill()) {
-      return false;
+      return false;  // the input ended inside the row: no value came from another line
     }
   }
+  if (crossedAt && linesCrossed_.count++ == 0) {
+    linesCrossed_.firstOffset = *crossedAt;
+  }
+  return true;
+}
+
+std::string InputReader::quoteAhead(std::ptrdiff_t ahead) {
+  // A token cut by the end of the buffered text goes on in the next block.
+  const auto buffered = [&] {
+    const char* text = pos_ + ahead;
+    return std::find_if(text, end_, isSpace) - text;
+  };
+  while (static_cast<std::size_t>(buffered()) < kQuoteLength && pos_ + ahead + buffered() == end_ &&
+         refill()) {
+  }
+  return quoteAt(pos_ + ahead, end_);
 }
 
 void InputReader::skipRowEnd() {
@@ -259,7 +274,13 @@ void InputReader::skipRowEnd() {
       noted = true;
       if (extraText_.count++ == 0) {
         extraText_.firstOffset = textOffsetAt(text);
-        extraText_.quote = quoteAt(text, restEnd);
+        if (lineEnd != nullptr) {
+          extraText_.quote = quoteAt(text, restEnd);
+        } else {
+          const std::ptrdiff_t ahead = text - pos_;
+          extraText_.quote = quoteAhead(ahead);
+          continue;  // the buffer may have moved: look for the line end again
+        }
       }
     }
     if (lineEnd != nullptr) {
@@ -325,8 +346,8 @@ std::string InputReader::lineHeadAt(const char* position) const {
 void InputReader::noteFailure(const char* token) {
   FailedToken failure;
   failure.offset = textOffsetAt(token);
-  failure.text = quoteAt(token, end_);
   failure.lineStartsWithNumber = numberConversionResult(lineHeadAt(token).c_str()) == 1;
+  failure.text = quoteAhead(token - pos_);  // may read on: `token` is not used after it
   firstFailure_ = std::move(failure);
 }
 

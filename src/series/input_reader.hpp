@@ -139,6 +139,9 @@ class InputReader {
   // Skips white space, counting a value that crosses a line end.
   bool skipSpaceAcrossLines();
   void noteFailure(const char* token);
+  // A short quote of the token `ahead` bytes behind the reader's position, reading on when the
+  // token goes on in the next block.
+  std::string quoteAhead(std::ptrdiff_t ahead);
   bool readValueSlowly(double& value);
   std::int64_t textOffsetAt(const char* position) const {
     return textBefore_ + (position - buffer_.data());
