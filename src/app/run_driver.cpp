@@ -202,13 +202,13 @@ StepResult putOutputsInPlace(std::vector<AveragesFile>& files, const Console& co
   for (AveragesFile& file : files) {
     const bool written = file.writer.close();
     const int writeError = file.writer.errorNumber();
-    if (!file.output.finish() || !written) {
+    if ((file.output && !file.output->finish()) || !written) {
       return report(console, "error writing file ", file.name,
                     written ? platform::lastOpenError() : writeError, ExitStatus::outputError);
     }
   }
   for (AveragesFile& file : files) {
-    if (!file.output.commit()) {
+    if (file.output && !file.output->commit()) {
       return report(console, "error writing file ", file.name, platform::lastOpenError(),
                     ExitStatus::outputError);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,7 +31,7 @@ inline constexpr AveragesKind kYearlyFile{Period::year, 'y', "yearly_sums_from_"
 struct AveragesFile {
   AveragesKind kind;
   std::string name;
-  platform::AtomicOutput output;
+  std::optional<platform::AtomicOutput> output;  // nothing: the writer's file is someone else's
   TextWriter writer;
 };
 

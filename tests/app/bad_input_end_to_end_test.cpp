@@ -8,6 +8,8 @@ namespace {
 
 using namespace skarvel::testing;
 
+class BadInputEndToEnd : public EndToEnd {};
+
 const std::string kNoDataRow =
     "no valid row for column analyzing found \n(at least one row in the file has to start with a "
     "number)\n";
@@ -31,7 +33,7 @@ std::string withNul(std::string text) {
   return text;
 }
 
-TEST_F(EndToEnd, BadInputHasDefinedResults) {
+TEST_F(BadInputEndToEnd, BadInputHasDefinedResults) {
   const std::string zeroHeaders = "0 Kopfzeilen..\n\n";
   const BadInput cases[] = {
       {"garbage after the data ends the loop at once",
@@ -157,7 +159,7 @@ TEST_F(EndToEnd, BadInputHasDefinedResults) {
   }
 }
 
-TEST_F(EndToEnd, TenThousandHeaderLines) {
+TEST_F(BadInputEndToEnd, TenThousandHeaderLines) {
   std::string header;
   for (int i = 0; i < 10000; ++i) {
     header += "header line " + std::to_string(i) + "\n";
@@ -168,7 +170,7 @@ TEST_F(EndToEnd, TenThousandHeaderLines) {
             "daily_sums_from_flow.dat_:_" + header + "2001\t1\t31\t24\t2\n0\t0\t0\t0\t2\n");
 }
 
-TEST_F(EndToEnd, HundredThousandColumnsOnALineWithoutLineEnd) {
+TEST_F(BadInputEndToEnd, HundredThousandColumnsOnALineWithoutLineEnd) {
   std::string values;
   std::string means;
   for (int c = 0; c < 100000; ++c) {
@@ -182,7 +184,7 @@ TEST_F(EndToEnd, HundredThousandColumnsOnALineWithoutLineEnd) {
   EXPECT_EQ(file("flow.tat"), "2001\t1\t31\t24" + means + "\n0\t0\t0\t0" + means + "\n");
 }
 
-TEST_F(EndToEnd, RandomBytesNeverCrash) {
+TEST_F(BadInputEndToEnd, RandomBytesNeverCrash) {
   SeededRandom random(42);
   for (int round = 0; round < 20; ++round) {
     std::string bytes(20000, '\0');

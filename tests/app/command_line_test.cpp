@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace skarvel {
@@ -150,6 +152,183 @@ TEST(CommandLine, ReadsCountsFlagsAndIgnoredArguments) {
     EXPECT_EQ(line.options.progress, c.progress) << what;
     EXPECT_FALSE(line.options.yearly) << what;
   }
+}
+
+const char* statisticName(Statistic statistic) {
+  switch (statistic) {
+    case Statistic::mean:
+      return "mean";
+    case Statistic::sum:
+      return "sum";
+    case Statistic::min:
+      return "min";
+    case Statistic::max:
+      break;
+  }
+  return "max";
+}
+
+// The parsed command line as one line of text: the action, then for a run the options and the
+// positional arguments in brackets, for an error its text.
+std::string describe(const CommandLine& line) {
+  switch (line.action) {
+    case Action::help:
+      return "help";
+    case Action::version:
+      return "version";
+    case Action::usageError:
+      return "error: " + line.error;
+    case Action::run:
+      break;
+  }
+  const SummaryRules& rules = line.options.rules;
+  char coverage[32];
+  const auto written = std::to_chars(coverage, coverage + sizeof coverage, rules.minCoverage);
+  std::string text = std::string("run ") + statisticName(rules.statistic) +
+                     (line.options.yearly ? " yearly" : "") +
+                     " last=" + std::to_string(rules.yearLastMonth) +
+                     " coverage=" + std::string(coverage, written.ptr) + " [";
+  for (std::size_t i = 0; i < line.positional.size(); ++i) {
+    text += (i > 0 ? "|" : "") + line.positional[i];
+  }
+  return text + "]";
+}
+
+struct CommandLineCase {
+  std::vector<std::string> arguments;  // after the program name
+  std::string parsed;
+};
+
+void expectParsed(const std::vector<CommandLineCase>& cases) {
+  for (const CommandLineCase& c : cases) {
+    std::vector<std::string> args = {"skarvel"};
+    args.insert(args.end(), c.arguments.begin(), c.arguments.end());
+    std::string shown;
+    for (const std::string& argument : c.arguments) {
+      shown += " '" + argument + "'";
+    }
+    EXPECT_EQ(describe(parseCommandLine(args)), c.parsed) << shown;
+  }
+}
+
+TEST(CommandLine, TakesOptionsBeforeTheFileName) {
+  expectParsed({
+      {{}, "run mean last=12 coverage=0 []"},
+      {{"flow.dat"}, "run mean last=12 coverage=0 [flow.dat]"},
+      {{"--stat=sum", "flow.dat"}, "run sum last=12 coverage=0 [flow.dat]"},
+      {{"--stat", "sum", "flow.dat"}, "run sum last=12 coverage=0 [flow.dat]"},
+      {{"--stat=min", "flow.dat"}, "run min last=12 coverage=0 [flow.dat]"},
+      {{"--stat", "max", "flow.dat"}, "run max last=12 coverage=0 [flow.dat]"},
+      {{"--stat=max", "--stat=mean", "flow.dat"}, "run mean last=12 coverage=0 [flow.dat]"},
+      {{"--yearly", "flow.dat"}, "run mean yearly last=12 coverage=0 [flow.dat]"},
+      {{"--year-start=11", "flow.dat"}, "run mean yearly last=10 coverage=0 [flow.dat]"},
+      {{"--year-start", "11", "flow.dat"}, "run mean yearly last=10 coverage=0 [flow.dat]"},
+      {{"--year-start=1", "flow.dat"}, "run mean yearly last=12 coverage=0 [flow.dat]"},
+      {{"--year-start=2", "flow.dat"}, "run mean yearly last=1 coverage=0 [flow.dat]"},
+      {{"--year-start=12", "flow.dat"}, "run mean yearly last=11 coverage=0 [flow.dat]"},
+      {{"--min-coverage=90", "flow.dat"}, "run mean last=12 coverage=90 [flow.dat]"},
+      {{"--min-coverage", "12.5", "flow.dat"}, "run mean last=12 coverage=12.5 [flow.dat]"},
+      {{"--min-coverage=0", "flow.dat"}, "run mean last=12 coverage=0 [flow.dat]"},
+      {{"--min-coverage=100", "flow.dat"}, "run mean last=12 coverage=100 [flow.dat]"},
+      {{"--min-coverage=1e2", "flow.dat"}, "run mean last=12 coverage=100 [flow.dat]"},
+      {{"--stat=sum", "--year-start=11", "--min-coverage=90", "flow.dat"},
+       "run sum yearly last=10 coverage=90 [flow.dat]"},
+      {{"--stat=sum"}, "run sum last=12 coverage=0 []"},
+  });
+}
+
+TEST(CommandLine, EndsOptionsAtTheFileNameOrDoubleDash) {
+  expectParsed({
+      {{"--"}, "run mean last=12 coverage=0 []"},
+      {{"--", "--stat=sum"}, "run mean last=12 coverage=0 [--stat=sum]"},
+      {{"--stat=sum", "--", "-flow.dat", "2"}, "run sum last=12 coverage=0 [-flow.dat|2]"},
+      {{"--", "--"}, "run mean last=12 coverage=0 [--]"},
+      {{"--", "--help"}, "run mean last=12 coverage=0 [--help]"},
+      {{"-"}, "run mean last=12 coverage=0 [-]"},
+      {{"-", "--stat=sum"}, "run mean last=12 coverage=0 [-|--stat=sum]"},
+      {{"flow.dat", "--yearly"}, "run mean last=12 coverage=0 [flow.dat|--yearly]"},
+      {{"flow.dat", "-1", "-x"}, "run mean last=12 coverage=0 [flow.dat|-1|-x]"},
+      {{"flow.dat", "--help"}, "run mean last=12 coverage=0 [flow.dat|--help]"},
+      {{"--yearly", "flow.dat", "3", "4", "5"},
+       "run mean yearly last=12 coverage=0 [flow.dat|3|4|5]"},
+      {{"", "--yearly"}, "run mean last=12 coverage=0 [|--yearly]"},
+  });
+}
+
+TEST(CommandLine, HelpAndVersionActions) {
+  expectParsed({
+      {{"--help"}, "help"},
+      {{"-h"}, "help"},
+      {{"--version"}, "version"},
+      {{"--help", "flow.dat"}, "help"},
+      {{"--stat=sum", "-h", "flow.dat"}, "help"},
+      {{"--version", "--help"}, "version"},
+      {{"--help", "-x"}, "help"},
+      {{"-x", "--help"}, "error: unknown option -x"},
+      {{"--help=1"}, "error: unknown option --help=1"},
+  });
+}
+
+TEST(CommandLine, RejectsMalformedAndUnknownOptions) {
+  expectParsed({
+      {{"-x", "flow.dat"}, "error: unknown option -x"},
+      {{"--stats=sum", "flow.dat"}, "error: unknown option --stats=sum"},
+      {{"--Stat=sum", "flow.dat"}, "error: unknown option --Stat=sum"},
+      {{"-stat=sum", "flow.dat"}, "error: unknown option -stat=sum"},
+      {{"--yearly=1", "flow.dat"}, "error: --yearly takes no value"},
+      {{"--yearly=", "flow.dat"}, "error: --yearly takes no value"},
+      {{"--stat=median", "flow.dat"}, "error: --stat must be mean, sum, min or max, not 'median'"},
+      {{"--stat=Sum", "flow.dat"}, "error: --stat must be mean, sum, min or max, not 'Sum'"},
+      {{"--stat=", "flow.dat"}, "error: --stat must be mean, sum, min or max, not ''"},
+      {{"--stat", "--yearly", "flow.dat"},
+       "error: --stat must be mean, sum, min or max, not '--yearly'"},
+      {{"--year-start=0", "flow.dat"}, "error: --year-start must be a month from 1 to 12, not '0'"},
+      {{"--year-start=13", "flow.dat"},
+       "error: --year-start must be a month from 1 to 12, not '13'"},
+      {{"--year-start=-1", "flow.dat"},
+       "error: --year-start must be a month from 1 to 12, not '-1'"},
+      {{"--year-start=+1", "flow.dat"},
+       "error: --year-start must be a month from 1 to 12, not '+1'"},
+      {{"--year-start=1x", "flow.dat"},
+       "error: --year-start must be a month from 1 to 12, not '1x'"},
+      {{"--year-start= 1", "flow.dat"},
+       "error: --year-start must be a month from 1 to 12, not ' 1'"},
+      {{"--year-start=1.0", "flow.dat"},
+       "error: --year-start must be a month from 1 to 12, not '1.0'"},
+      {{"--year-start=", "flow.dat"}, "error: --year-start must be a month from 1 to 12, not ''"},
+      {{"--year-start=4294967307", "flow.dat"},
+       "error: --year-start must be a month from 1 to 12, not '4294967307'"},
+      {{"--year-start", "November", "flow.dat"},
+       "error: --year-start must be a month from 1 to 12, not 'November'"},
+      {{"--min-coverage=101", "flow.dat"},
+       "error: --min-coverage must be a percentage from 0 to 100, not '101'"},
+      {{"--min-coverage=100.000001", "flow.dat"},
+       "error: --min-coverage must be a percentage from 0 to 100, not '100.000001'"},
+      {{"--min-coverage=-1", "flow.dat"},
+       "error: --min-coverage must be a percentage from 0 to 100, not '-1'"},
+      {{"--min-coverage=50%", "flow.dat"},
+       "error: --min-coverage must be a percentage from 0 to 100, not '50%'"},
+      {{"--min-coverage=abc", "flow.dat"},
+       "error: --min-coverage must be a percentage from 0 to 100, not 'abc'"},
+      {{"--min-coverage=nan", "flow.dat"},
+       "error: --min-coverage must be a percentage from 0 to 100, not 'nan'"},
+      {{"--min-coverage=inf", "flow.dat"},
+       "error: --min-coverage must be a percentage from 0 to 100, not 'inf'"},
+      {{"--min-coverage=", "flow.dat"},
+       "error: --min-coverage must be a percentage from 0 to 100, not ''"},
+      {{"--min-coverage= 5", "flow.dat"},
+       "error: --min-coverage must be a percentage from 0 to 100, not ' 5'"},
+      {{"--stat=sum", "--yearly=yes", "flow.dat"}, "error: --yearly takes no value"},
+  });
+}
+
+TEST(CommandLine, NeedsTheValueOfTheLastOption) {
+  expectParsed({
+      {{"--stat"}, "error: option --stat needs a value"},
+      {{"--year-start"}, "error: option --year-start needs a value"},
+      {{"--min-coverage"}, "error: option --min-coverage needs a value"},
+      {{"--yearly", "--stat"}, "error: option --stat needs a value"},
+  });
 }
 
 }  // namespace

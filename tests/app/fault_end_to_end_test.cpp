@@ -15,6 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 using namespace skarvel::testing;
 
+class FaultEndToEnd : public EndToEnd {};
+
 const std::string kInput = "title\n2001 1 31 24 1.5\n";
 
 #ifndef _WIN32
@@ -64,7 +66,7 @@ TEST_F(Unprivileged, UnreadableInput) {
   EXPECT_EQ(file("flow.dat"), kInput);
 }
 
-TEST_F(EndToEnd, InputThatCannotBeReadTwice) {
+TEST_F(FaultEndToEnd, InputThatCannotBeReadTwice) {
   // A pipe gives its text once; the header must be read again for the copy.
   ASSERT_EQ(mkfifo((folder.work() / "pipe.dat").c_str(), 0600), 0);
   writeFile(folder.work().parent_path() / "source.txt", kInput);
@@ -77,7 +79,7 @@ TEST_F(EndToEnd, InputThatCannotBeReadTwice) {
 #endif
 
 #ifdef __linux__
-TEST_F(EndToEnd, FullDiskIsAFailure) {
+TEST_F(FaultEndToEnd, FullDiskIsAFailure) {
   for (const std::string output : {"flow.tat", "flow.mat"}) {
     fs::remove(folder.work() / "flow.tat");
     fs::remove(folder.work() / "flow.mat");
@@ -88,7 +90,7 @@ TEST_F(EndToEnd, FullDiskIsAFailure) {
   }
 }
 
-TEST_F(EndToEnd, FullDiskStopsALongRunEarly) {
+TEST_F(FaultEndToEnd, FullDiskStopsALongRunEarly) {
   // More output than one buffer holds: the failure shows before the end of the input.
   fs::create_symlink("/dev/full", folder.work() / "flow.tat");
   std::string values;
@@ -108,7 +110,7 @@ TEST_F(EndToEnd, FullDiskStopsALongRunEarly) {
 }
 #endif
 
-TEST_F(EndToEnd, ColumnCountBeyondMemory) {
+TEST_F(FaultEndToEnd, ColumnCountBeyondMemory) {
   const ToolRun result = run(kInput, {"1", "2147483647"});
   EXPECT_EQ(result.status, 1);
   EXPECT_EQ(result.console, kBanner + "2147483647 columns flow\n" +

@@ -14,6 +14,9 @@ namespace skarvel {
 namespace {
 
 using namespace skarvel::testing;
+
+class ModelCheck : public EndToEnd {};
+
 using Random = SeededRandom;
 
 bool isLeap(int year) {
@@ -196,7 +199,7 @@ void expectFile(const std::string& content, const Case& c,
   expectRow(lines.back(), Day{0, 0, 0}, 0, c.totals, "0", context + " final row");
 }
 
-TEST_F(EndToEnd, AgreesWithASimpleModel) {
+TEST_F(ModelCheck, AgreesWithASimpleModel) {
   for (std::uint64_t seed = 1; seed <= 300; ++seed) {
     const Case c = generate(seed);
     const ToolRun result = run(c.input);

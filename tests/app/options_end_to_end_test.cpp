@@ -7,6 +7,8 @@ namespace {
 
 using namespace skarvel::testing;
 
+class OptionsEndToEnd : public EndToEnd {};
+
 const std::string kOptions =
     "options, before <filename> (\"--\" ends them):\n"
     "  --stat=mean|sum|min|max  the value per column and period (default mean)\n"
@@ -43,7 +45,7 @@ std::string dailyRows(int year, int month, int day, int lastYear, int lastMonth,
   }
 }
 
-TEST_F(EndToEnd, HelpListsTheOptions) {
+TEST_F(OptionsEndToEnd, HelpListsTheOptions) {
   for (const std::string flag : {"--help", "-h"}) {
     const ToolRun result = runTool(folder, {flag});
     EXPECT_EQ(result.status, 0);
@@ -51,7 +53,7 @@ TEST_F(EndToEnd, HelpListsTheOptions) {
   }
 }
 
-TEST_F(EndToEnd, SumsOverAMonthWithGaps) {
+TEST_F(OptionsEndToEnd, SumsOverAMonthWithGaps) {
   // Column 1: 1 every hour, missing in the first twelve hours of the 3rd. Column 2: the hour.
   const std::string input =
       "q\n" + hourlyRows(2001, 1, 1, 31, [](int day, int hour) {
@@ -75,21 +77,21 @@ const std::string kExtremes =
     "2001 1 31 23 -997.5 7\n"
     "2001 1 31 24 -998 -1e999\n";
 
-TEST_F(EndToEnd, MinimumWithNegativeAndMissingValues) {
+TEST_F(OptionsEndToEnd, MinimumWithNegativeAndMissingValues) {
   run(kExtremes, {}, "flow.dat", {"--stat", "min"});
   EXPECT_EQ(file("flow.tat"),
             "2001\t1\t30\t24\t-5\t-9999\n2001\t1\t31\t24\t-997.5\t7\n0\t0\t0\t0\t-997.5\t7\n");
   EXPECT_EQ(file("flow.mat"), "2001\t1\t31\t24\t-997.5\t7\n0\t0\t0\t0\t-997.5\t7\n");
 }
 
-TEST_F(EndToEnd, MaximumWithNegativeAndMissingValues) {
+TEST_F(OptionsEndToEnd, MaximumWithNegativeAndMissingValues) {
   run(kExtremes, {}, "flow.dat", {"--stat=max"});
   EXPECT_EQ(file("flow.tat"),
             "2001\t1\t30\t24\t3\t-9999\n2001\t1\t31\t24\t-997.5\t7\n0\t0\t0\t0\t3\t7\n");
   EXPECT_EQ(file("flow.mat"), "2001\t1\t31\t24\t3\t7\n0\t0\t0\t0\t3\t7\n");
 }
 
-TEST_F(EndToEnd, FinalRowOfExtremesFollowsTheTotalsRule) {
+TEST_F(OptionsEndToEnd, FinalRowOfExtremesFollowsTheTotalsRule) {
   // The run stops inside a day: the open day and month count, as for the mean.
   run("2001 1 31 24 5\n2001 2 1 1 9\n2001 2 1 2 -4\n", {}, "flow.dat", {"--stat=max"});
   EXPECT_EQ(file("flow.mat"), "2001\t1\t31\t24\t5\n0\t0\t0\t0\t9\n");
@@ -97,7 +99,7 @@ TEST_F(EndToEnd, FinalRowOfExtremesFollowsTheTotalsRule) {
   EXPECT_EQ(file("flow.mat"), "2001\t1\t31\t24\t5\n0\t0\t0\t0\t-4\n");
 }
 
-TEST_F(EndToEnd, YearlyFileOverThreeCalendarYears) {
+TEST_F(OptionsEndToEnd, YearlyFileOverThreeCalendarYears) {
   // 2003 to 2005 (2004 a leap year), then half a January that closes no month.
   const std::string input = "title\n" + dailyRows(2003, 1, 1, 2006, 1, 15, [](int year, int, int) {
                               return "1 " + std::to_string(year - 2000);
@@ -114,7 +116,7 @@ TEST_F(EndToEnd, YearlyFileOverThreeCalendarYears) {
   EXPECT_TRUE(file("flow.tat").ends_with("2006\t1\t15\t24\t1\t6\n0\t0\t0\t0\t1096\t4384\n"));
 }
 
-TEST_F(EndToEnd, YearlyMeanIsTheMeanOfTheValues) {
+TEST_F(OptionsEndToEnd, YearlyMeanIsTheMeanOfTheValues) {
   // January: 31 days of 1; February: 28 days of 4. The mean of the values is 2.42373, the
   // mean of the two monthly means would be 2.5.
   const std::string input = dailyRows(2001, 1, 1, 2001, 12, 31, [](int, int month, int) {
@@ -124,7 +126,7 @@ TEST_F(EndToEnd, YearlyMeanIsTheMeanOfTheValues) {
   EXPECT_EQ(file("flow.yat"), "2001\t12\t31\t24\t2.42373\n0\t0\t0\t0\t2.42373\n");
 }
 
-TEST_F(EndToEnd, HydrologicalYearFromNovember) {
+TEST_F(OptionsEndToEnd, HydrologicalYearFromNovember) {
   // Column 1: 1 a day. Column 2: the month number.
   const std::string input = dailyRows(
       2000, 11, 1, 2002, 11, 30, [](int, int month, int) { return "1 " + std::to_string(month); });
@@ -137,14 +139,14 @@ TEST_F(EndToEnd, HydrologicalYearFromNovember) {
             "2001\t10\t31\t24\t365\t2382\n2002\t10\t31\t24\t365\t2382\n0\t0\t0\t0\t760\t5094\n");
 }
 
-TEST_F(EndToEnd, YearStartOneIsTheCalendarYear) {
+TEST_F(OptionsEndToEnd, YearStartOneIsTheCalendarYear) {
   const std::string input =
       dailyRows(2001, 12, 30, 2002, 1, 31, [](int, int, int) { return std::string("2"); });
   run(input, {}, "flow.dat", {"--year-start", "1", "--stat=sum"});
   EXPECT_EQ(file("flow.yat"), "2001\t12\t31\t24\t4\n0\t0\t0\t0\t66\n");
 }
 
-TEST_F(EndToEnd, CoverageAtTheBoundary) {
+TEST_F(OptionsEndToEnd, CoverageAtTheBoundary) {
   // Day 30: column 1 valid in 18 of 24 hours (75%), column 2 in 17 (70.8%).
   // Day 31: column 1 in 24 (100%), column 2 in 12 (50%).
   // January: column 1 in 42 of 48 rows (87.5%), column 2 in 29 (60.4%).
@@ -166,7 +168,7 @@ TEST_F(EndToEnd, CoverageAtTheBoundary) {
   EXPECT_EQ(file("flow.tat"), "2001\t1\t30\t24\t2\t4\n2001\t1\t31\t24\t2\t4\n0\t0\t0\t0\t2\t4\n");
 }
 
-TEST_F(EndToEnd, CoverageOfAYear) {
+TEST_F(OptionsEndToEnd, CoverageOfAYear) {
   // 2001: column valid on 292 of 365 days (80%).
   const std::string input = dailyRows(2001, 1, 1, 2001, 12, 31, [](int, int month, int day) {
     return std::string(month <= 9 || (month == 10 && day <= 19) ? "1" : "-9999");
@@ -177,7 +179,7 @@ TEST_F(EndToEnd, CoverageOfAYear) {
   EXPECT_EQ(file("flow.yat"), "2001\t12\t31\t24\t-9999\n0\t0\t0\t0\t292\n");
 }
 
-TEST_F(EndToEnd, OptionErrors) {
+TEST_F(OptionsEndToEnd, OptionErrors) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--mean", "flow.dat"}, "unknown option --mean"},
       {{"-x", "flow.dat"}, "unknown option -x"},
@@ -205,7 +207,7 @@ TEST_F(EndToEnd, OptionErrors) {
   EXPECT_EQ(folder.listing(), std::vector<std::string>{"flow.dat"});
 }
 
-TEST_F(EndToEnd, DoubleDashBeforeAFileNameWithADash) {
+TEST_F(OptionsEndToEnd, DoubleDashBeforeAFileNameWithADash) {
   writeFile(folder.work() / "-flow.dat", "2001 1 31 24 5\n");
   const ToolRun result = runTool(folder, {"--stat=sum", "--", "-flow.dat"});
   EXPECT_EQ(result.status, 0);
@@ -213,7 +215,7 @@ TEST_F(EndToEnd, DoubleDashBeforeAFileNameWithADash) {
   EXPECT_TRUE(exists("-flow.mat"));
 }
 
-TEST_F(EndToEnd, PositionalRulesAfterTheOptions) {
+TEST_F(OptionsEndToEnd, PositionalRulesAfterTheOptions) {
   const std::string input = "h\nyear q\n2001 1 31 24 1 2 3\n";
   EXPECT_EQ(run(input, {"2", "2"}, "flow.dat", {"--stat=sum"}).console,
             kBanner + "2 columns flow\n.1/2001\n" + kDone);
@@ -224,7 +226,7 @@ TEST_F(EndToEnd, PositionalRulesAfterTheOptions) {
   EXPECT_EQ(runTool(folder, {"--yearly"}).console, kBanner + kUsage);
 }
 
-TEST_F(EndToEnd, YearlyNameNeverOverwritesTheInput) {
+TEST_F(OptionsEndToEnd, YearlyNameNeverOverwritesTheInput) {
   const ToolRun result = run("h\n2001 12 31 24 5\n", {}, "flow.yat", {"--yearly"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(folder.listing(),
@@ -233,7 +235,7 @@ TEST_F(EndToEnd, YearlyNameNeverOverwritesTheInput) {
             "yearly_sums_from_flow.yat.$$$_:_h\n2001\t12\t31\t24\t5\n0\t0\t0\t0\t5\n");
 }
 
-TEST_F(EndToEnd, NoOptionMeansNoYearlyFile) {
+TEST_F(OptionsEndToEnd, NoOptionMeansNoYearlyFile) {
   run("2001 12 31 24 5\n");
   EXPECT_EQ(folder.listing(), (std::vector<std::string>{"flow.dat", "flow.mat", "flow.tat"}));
 }

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "temp_input.hpp"
 
 namespace skarvel {
 namespace {
@@ -483,6 +486,71 @@ TEST(InputReaderBlocks, RewindStartsTheCountAfresh) {
   ASSERT_TRUE(reader.rewind());
   reader.skipLine();
   EXPECT_EQ(blocks, 2);
+}
+
+// Everything a run asks of its reader, as text: every line, then after a rewind every token
+// (a failed one skips the rest of its line), then after another rewind the first line again.
+std::vector<std::string> everythingRead(InputReader& reader) {
+  std::vector<std::string> seen;
+  std::string line;
+  while (reader.readLine(line)) {
+    seen.push_back("line " + line);
+  }
+  EXPECT_TRUE(reader.rewind());
+  int tokens = 0;
+  for (;;) {
+    double value = 0.0;
+    if (reader.readDouble(value)) {
+      seen.push_back("number " + std::to_string(value));
+      ++tokens;
+      continue;
+    }
+    if (!reader.readLine(line)) {
+      break;
+    }
+    seen.push_back("rest " + line);
+  }
+  EXPECT_GT(tokens, 0);
+  EXPECT_TRUE(reader.rewind());
+  seen.push_back(reader.readLine(line) ? "first " + line : "no first line");
+  EXPECT_FALSE(reader.failed());
+  return seen;
+}
+
+TEST(InputReader, ReadsAFileAsItReadsTheSameBytesInMemory) {
+  // A header, rows in LF and CR LF, a CR LF split between the first two blocks, a lone CR,
+  // a row without values, and a Ctrl-Z before bytes that are never read.
+  std::string bytes = "title line\r\nyear month day hour q\n";
+  for (int i = 0; bytes.size() < (std::size_t{1} << 20) - 40; ++i) {
+    bytes += "2001 1 " + std::to_string(i % 28 + 1) + " " + std::to_string(i % 24 + 1) + " " +
+             std::to_string(i) + ".5" + (i % 3 == 0 ? "\r\n" : "\n");
+  }
+  const std::size_t blanks = (std::size_t{1} << 20) - 1 - bytes.size();
+  bytes.append(blanks, ' ');
+  bytes +=
+      "\r\n2001 2 1 24 -9999\rx 7\n2001 2 2 24\n2001 2 3 24 1e3 oops\r\n\x1A"
+      "2001 2 4 24 5\n";
+  ASSERT_EQ(bytes[(std::size_t{1} << 20) - 1], '\r');
+
+  InputReader inMemory(ByteSource::ofBytes(bytes));
+  const std::vector<std::string> fromMemory = everythingRead(inMemory);
+  const platform::FileHandle file = testing::fileWith(bytes);
+  InputReader fromFileReader(ByteSource::ofFile(file.get()));
+  const std::vector<std::string> fromFile = everythingRead(fromFileReader);
+
+  EXPECT_EQ(fromFile, fromMemory);
+  ASSERT_GE(fromMemory.size(), 4u);
+  EXPECT_EQ(fromMemory.front(), "line title line\n");
+  EXPECT_EQ(fromMemory.back(), "first title line\n");
+  const auto seen = [&](const std::string& text) {
+    return std::find(fromMemory.begin(), fromMemory.end(), text) != fromMemory.end();
+  };
+  EXPECT_TRUE(seen("line " + std::string(blanks, ' ') + "\n"));
+  EXPECT_TRUE(seen("line 2001 2 1 24 -9999\rx 7\n"));
+  EXPECT_TRUE(seen("line 2001 2 3 24 1e3 oops\n"));
+  EXPECT_FALSE(seen("line 2001 2 4 24 5\n"));
+  EXPECT_TRUE(seen("rest oops\n"));
+  EXPECT_TRUE(seen("rest x 7\n"));
 }
 
 }  // namespace
