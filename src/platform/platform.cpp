@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #define WIN32_LEAN_AND_MEAN
 #include <fcntl.h>
 #include <io.h>
@@ -179,16 +182,34 @@ fs::path comparable(const fs::path& path) {
 
 #ifdef _WIN32
 
-class HandledSignalsBlocked {};  // the console handler runs on a thread of its own
+// The console handler runs on a thread of its own: there is nothing to block.
+class HandledSignalsBlocked {
+ public:
+  HandledSignalsBlocked() {}
+  HandledSignalsBlocked(const HandledSignalsBlocked&) = delete;
+  HandledSignalsBlocked& operator=(const HandledSignalsBlocked&) = delete;
+  ~HandledSignalsBlocked() {}
+};
 
 unsigned long processId() {
   return static_cast<unsigned long>(_getpid());
 }
 
+// Shared for deletion, so the console handler can remove the file while it is open.
 std::FILE* createExclusive(const std::string& name) {
-  const int fd =
-      _open(name.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_TEXT, _S_IREAD | _S_IWRITE);
-  return fd < 0 ? nullptr : _fdopen(fd, "w");
+  const HANDLE handle =
+      CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    errno = GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY | _O_TEXT);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  return _fdopen(fd, "w");
 }
 
 void copyOwnerAndMode(std::FILE*, const std::string&) {}

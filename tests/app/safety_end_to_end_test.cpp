@@ -118,7 +118,7 @@ class Safety : public EndToEnd {
 
 TEST_F(Safety, ConsolePipeClosedEarlyChangesNothing) {
   // A progress mark per row: far more console text than a pipe holds once its reader is gone.
-  const std::string input = series(600, 1, 1);
+  const std::string input = series(300, 1, 1);
   const ToolRun normal = referenceRun(input);
   writeFile(folder.work() / "flow.dat", input);
   const ToolRun piped = runTool(folder, {"flow.dat"}, SKARVEL_BINARY,
