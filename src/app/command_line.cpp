@@ -25,6 +25,9 @@ std::optional<Statistic> statisticNamed(std::string_view name) {
   if (name == "max") {
     return Statistic::max;
   }
+  if (name == "count") {
+    return Statistic::count;
+  }
   return std::nullopt;
 }
 
@@ -46,7 +49,7 @@ bool applyOption(std::string_view name, std::string_view value, Options& options
   if (name == "--stat") {
     const auto statistic = statisticNamed(value);
     if (!statistic) {
-      error = "--stat must be mean, sum, min or max, not " + quoted;
+      error = "--stat must be mean, sum, min, max or count, not " + quoted;
       return false;
     }
     options.rules.statistic = *statistic;

@@ -30,7 +30,9 @@ constexpr std::string_view kUsage =
     "dates){def=auto}>]\n\n";
 constexpr std::string_view kOptions =
     "options, before <filename> (\"--\" ends them):\n"
-    "  --stat=mean|sum|min|max  the value per column and period (default mean)\n"
+    "  --stat=mean|sum|min|max|count\n"
+    "                           the value per column and period (default mean); count: the\n"
+    "                           number of valid values\n"
     "  --yearly                 also write the yearly file (letter y)\n"
     "  --year-start=M           first month of the year, 1 to 12 (default 1); implies --yearly\n"
     "  --min-coverage=P         show a column's value for a period only when at least P percent\n"

@@ -49,7 +49,9 @@ void writePeriodRow(TextWriter& out, const RecordStamp& stamp, const Accumulator
   for (std::size_t c = 0; c < accumulators.columnCount(); ++c) {
     out.put('\t');
     const std::int64_t count = accumulators.count(c, period);
-    if (count > 0 && covers(count, rows, rules.minCoverage)) {
+    if (rules.statistic == Statistic::count && covers(count, rows, rules.minCoverage)) {
+      out.writeInt(count);  // 0 for a period without accepted values
+    } else if (count > 0 && covers(count, rows, rules.minCoverage)) {
       out.writeNumber(accumulators.statisticOf(c, period, rules.statistic));
     } else {
       out.write(MissingMarker);
@@ -64,7 +66,9 @@ void writeFinalRows(std::span<AveragesFile> files, const Accumulators& accumulat
     writeStamp(file.writer, RecordStamp{});
     for (std::size_t c = 0; c < accumulators.columnCount(); ++c) {
       file.writer.put('\t');
-      if (accumulators.count(c, Period::total) > 0) {
+      if (statistic == Statistic::count) {
+        file.writer.writeInt(accumulators.count(c, Period::total));
+      } else if (accumulators.count(c, Period::total) > 0) {
         file.writer.writeNumber(accumulators.statisticOf(c, Period::total, statistic));
       } else {
         file.writer.put('0');

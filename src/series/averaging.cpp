@@ -144,6 +144,8 @@ double Accumulators::statisticOf(std::size_t column, Period period, Statistic st
       return extremes_[column][period].min;
     case Statistic::max:
       return extremes_[column][period].max;
+    case Statistic::count:
+      return static_cast<double>(columns_[column][period].count);
     case Statistic::mean:
       break;
   }

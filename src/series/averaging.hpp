@@ -39,7 +39,7 @@ enum class Period : std::uint8_t { day, month, year, total };
 inline constexpr std::size_t kPeriodCount = 4;
 
 // What a row shows per column and period.
-enum class Statistic { mean, sum, min, max };
+enum class Statistic { mean, sum, min, max, count };
 
 // The rules of one run, fixed when the options are read.
 struct SummaryRules {
@@ -116,7 +116,8 @@ class Accumulators {
     return columns_[column][period].count;
   }
   std::int64_t rows(Period period) const { return rows_[static_cast<std::size_t>(period)]; }
-  // The statistic of one column over one period; meaningful when its count is above 0.
+  // The statistic of one column over one period; meaningful when its count is above 0. For
+  // Statistic::count it is the count itself, which writers show as an integer.
   double statisticOf(std::size_t column, Period period, Statistic statistic) const;
 
   void countRow() { ++rows_[static_cast<std::size_t>(Period::day)]; }

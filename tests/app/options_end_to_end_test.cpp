@@ -9,7 +9,9 @@ using namespace skarvel::testing;
 
 const std::string kOptions =
     "options, before <filename> (\"--\" ends them):\n"
-    "  --stat=mean|sum|min|max  the value per column and period (default mean)\n"
+    "  --stat=mean|sum|min|max|count\n"
+    "                           the value per column and period (default mean); count: the\n"
+    "                           number of valid values\n"
     "  --yearly                 also write the yearly file (letter y)\n"
     "  --year-start=M           first month of the year, 1 to 12 (default 1); implies --yearly\n"
     "  --min-coverage=P         show a column's value for a period only when at least P percent\n"
@@ -181,8 +183,8 @@ TEST_F(EndToEnd, OptionErrors) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--mean", "flow.dat"}, "unknown option --mean"},
       {{"-x", "flow.dat"}, "unknown option -x"},
-      {{"--stat=avg", "flow.dat"}, "--stat must be mean, sum, min or max, not 'avg'"},
-      {{"--stat=", "flow.dat"}, "--stat must be mean, sum, min or max, not ''"},
+      {{"--stat=avg", "flow.dat"}, "--stat must be mean, sum, min, max or count, not 'avg'"},
+      {{"--stat=", "flow.dat"}, "--stat must be mean, sum, min, max or count, not ''"},
       {{"--stat"}, "option --stat needs a value"},
       {{"--year-start=0", "flow.dat"}, "--year-start must be a month from 1 to 12, not '0'"},
       {{"--year-start=13", "flow.dat"}, "--year-start must be a month from 1 to 12, not '13'"},
