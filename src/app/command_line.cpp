@@ -66,6 +66,15 @@ bool applyOption(std::string_view name, std::string_view value, Options& options
     options.yearly = true;
     return true;
   }
+  if (name == "--day-ends") {
+    const auto hour = wholeNumber<std::int32_t>(value);
+    if (!hour || *hour < 0 || *hour > kDefaultCloseHour) {
+      error = "--day-ends must be an hour from 0 to 24, not " + quoted;
+      return false;
+    }
+    options.rules.closeHour = *hour;
+    return true;
+  }
   // --min-coverage
   const auto percent = wholeNumber<double>(value);
   if (!percent || !(*percent >= 0.0 && *percent <= 100.0)) {
@@ -131,7 +140,8 @@ bool readCounts(CommandLine& line) {
 }
 
 bool takesValue(std::string_view name) {
-  return name == "--stat" || name == "--year-start" || name == "--min-coverage";
+  return name == "--stat" || name == "--year-start" || name == "--min-coverage" ||
+         name == "--day-ends";
 }
 
 }  // namespace

@@ -37,6 +37,8 @@ constexpr std::string_view kOptions =
     "  --year-start=M           first month of the year, 1 to 12 (default 1); implies --yearly\n"
     "  --min-coverage=P         show a column's value for a period only when at least P percent\n"
     "                           of the period's rows have a valid value in it (default 0)\n"
+    "  --day-ends=H             the row with hour H, 0 to 24, closes the day (default 24);\n"
+    "                           --day-ends=23 for hours 0..23\n"
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"
@@ -219,6 +221,7 @@ RunFacts factsOfRun(InputReader& input, const RunState& state, const RecordLoopS
   facts.daysSinceMonthClose = loop.daysSinceMonthClose;
   facts.openDayRows = loop.accumulators.rows(Period::day);
   facts.lastStamp = loop.stamp;
+  facts.closeHour = commandLine.options.rules.closeHour;
   facts.linesCrossed = input.linesCrossed();
   facts.extraText = input.extraText();
   facts.ignoredArguments = commandLine.ignored;

@@ -75,5 +75,103 @@ TEST_F(FormatsEndToEnd, CountOverYearsAndAnOpenDay) {
   EXPECT_EQ(file("flow.yat"), "2001\t10\t31\t24\t353\n2002\t10\t31\t24\t353\n0\t0\t0\t0\t708\n");
 }
 
+// Rows with hours `fromHour`..`toHour` for the given days of one month.
+std::string rowsWithHours(int year, int month, int firstDay, int lastDay, int fromHour, int toHour,
+                          const std::function<std::string(int day, int hour)>& values) {
+  std::string rows;
+  for (int day = firstDay; day <= lastDay; ++day) {
+    for (int hour = fromHour; hour <= toHour; ++hour) {
+      rows += std::to_string(year) + " " + std::to_string(month) + " " + std::to_string(day) + " " +
+              std::to_string(hour) + " " + values(day, hour) + "\n";
+    }
+  }
+  return rows;
+}
+
+TEST_F(FormatsEndToEnd, DayEndsAtHour23ForHoursFrom0) {
+  // February 2001 in hours 0..23: column 1 is the day, column 2 the hour.
+  const std::string input = "h\n" + rowsWithHours(2001, 2, 1, 28, 0, 23, [](int day, int hour) {
+                              return std::to_string(day) + " " + std::to_string(hour);
+                            });
+  const ToolRun result = run(input, {}, "flow.dat", {"--day-ends=23"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.diagnostics, "");
+  EXPECT_EQ(result.console, kBanner + "2 columns \n" + std::string(28, '.') + "2/2001\n" + kDone);
+  std::string daily = "daily_sums_from_flow.dat_:_h\n";
+  for (int day = 1; day <= 28; ++day) {
+    daily += "2001\t2\t" + std::to_string(day) + "\t23\t" + std::to_string(day) + "\t11.5\n";
+  }
+  EXPECT_EQ(file("flow.tat"), daily + "0\t0\t0\t0\t14.5\t11.5\n");
+  EXPECT_EQ(
+      file("flow.mat"),
+      "monthly_sums_from_flow.dat_:_h\n2001\t2\t28\t23\t14.5\t11.5\n0\t0\t0\t0\t14.5\t11.5\n");
+}
+
+TEST_F(FormatsEndToEnd, DayEndHourRulesAtTheEndOfTheInput) {
+  struct Case {
+    std::string closeHour;
+    std::string tail;  // rows after January 31, hours 0..23
+    std::string total;
+    std::string diagnostics;
+  };
+  const std::string inside =
+      "skarvel: warning: the input ended inside a day (last row 2001 2 1 5): its 2 rows are in "
+      "no daily row, only in the final row\n";
+  const Case cases[] = {
+      // Below the close hour the open day and month count in the final row.
+      {"23", "2001 2 1 4 8\n2001 2 1 5 8\n", "5", inside},
+      // Above it (hour 24 after a close at 23) they do not, as hour 25 does not with 24.
+      {"23", "2001 2 1 24 8\n", "2", ""},
+      {"24", "2001 2 1 25 8\n", "2", ""},
+      // Hour 0 closes a day of daily data labelled 0.
+      {"0", "", "2", ""},
+  };
+  for (const Case& c : cases) {
+    const int hour = std::stoi(c.closeHour);
+    const std::string input = rowsWithHours(2001, 1, 31, 31, hour == 0 ? 0 : hour - 1, hour,
+                                            [](int, int) { return "2"; }) +
+                              c.tail;
+    const ToolRun result = run(input, {}, "flow.dat", {"--day-ends", c.closeHour});
+    EXPECT_EQ(result.status, 0) << c.closeHour << c.tail;
+    EXPECT_EQ(file("flow.mat"),
+              "2001\t1\t31\t" + c.closeHour + "\t2\n0\t0\t0\t0\t" + c.total + "\n")
+        << c.closeHour << c.tail;
+    EXPECT_EQ(result.diagnostics, c.diagnostics) << c.closeHour << c.tail;
+  }
+}
+
+TEST_F(FormatsEndToEnd, NoDayClosedPointsToDayEnds) {
+  const std::string input = rowsWithHours(2001, 1, 1, 2, 0, 23, [](int, int) { return "1"; });
+  ToolRun result = run(input);
+  EXPECT_EQ(result.status, 4);
+  EXPECT_EQ(
+      result.diagnostics,
+      "skarvel: warning: no row closed a day in 48 rows (a day closes on its row with hour "
+      "24; hours 0..23? skarvel expects the day's last step as hour 24); for hours 0..23 "
+      "use --day-ends=23\n"
+      "skarvel: warning: the input ended inside a day (last row 2001 1 2 23): its 48 rows are "
+      "in no daily row, only in the final row\n");
+  result = run(hourlyRows(2001, 1, 1, 1, [](int, int) { return "1"; }), {}, "flow.dat",
+               {"--day-ends=0"});
+  EXPECT_EQ(result.status, 4);
+  EXPECT_EQ(result.diagnostics,
+            "skarvel: warning: no row closed a day in 24 rows (a day closes on its row with hour "
+            "0, as --day-ends=0 asks)\n");
+  EXPECT_EQ(file("flow.tat"), "0\t0\t0\t0\t0\n");
+}
+
+TEST_F(FormatsEndToEnd, DayEndsErrors) {
+  writeFile(folder.work() / "flow.dat", "2001 1 31 24 5\n");
+  for (const std::string value : {"25", "-1", "23.0", "x", "", "1e1"}) {
+    const ToolRun result = runTool(folder, {"--day-ends=" + value, "flow.dat"});
+    EXPECT_EQ(result.status, 1) << value;
+    EXPECT_EQ(result.console, kBanner + "error: --day-ends must be an hour from 0 to 24, not '" +
+                                  value + "'\n" + kUsage);
+  }
+  EXPECT_EQ(runTool(folder, {"--day-ends"}).console,
+            kBanner + "error: option --day-ends needs a value\n" + kUsage);
+  EXPECT_EQ(folder.listing(), std::vector<std::string>{"flow.dat"});
+}
+
 }  // namespace
 }  // namespace skarvel

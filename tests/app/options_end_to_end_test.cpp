@@ -16,6 +16,8 @@ const std::string kOptions =
     "  --year-start=M           first month of the year, 1 to 12 (default 1); implies --yearly\n"
     "  --min-coverage=P         show a column's value for a period only when at least P percent\n"
     "                           of the period's rows have a valid value in it (default 0)\n"
+    "  --day-ends=H             the row with hour H, 0 to 24, closes the day (default 24);\n"
+    "                           --day-ends=23 for hours 0..23\n"
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"
