@@ -17,6 +17,7 @@ struct Options {
   bool yearly = false;
   bool quiet = false;     // nothing on standard output but error messages
   bool progress = false;  // a status line on standard error instead of the progress marks
+  std::vector<std::string> missingTexts;  // tokens that are missing values, such as "NA"
 };
 
 // How a count argument (header rows, value columns) reads.

@@ -39,6 +39,7 @@ constexpr std::string_view kOptions =
     "                           of the period's rows have a valid value in it (default 0)\n"
     "  --day-ends=H             the row with hour H, 0 to 24, closes the day (default 24);\n"
     "                           --day-ends=23 for hours 0..23\n"
+    "  --missing=TEXT[,TEXT...] tokens that are missing values, like -9999: --missing=NA,nan\n"
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"
@@ -181,8 +182,9 @@ StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<Averag
 }
 
 // Finds the header rows and the value columns and reports them.
-StepResult analyseInput(InputReader& input, RunState& state,
-                        std::optional<std::int32_t> givenColumns, const Console& console) {
+StepResult analyseInput(InputReader& input, RunState& state, const CommandLine& commandLine,
+                        const Console& console) {
+  const std::optional<std::int32_t> givenColumns = commandLine.valueColumns;
   if (!scanHeader(input, state.headrows, state.firstDataRow)) {
     if (input.failed()) {
       return report(console, "error reading file ", state.inputPath, input.errorNumber(),
@@ -195,8 +197,9 @@ StepResult analyseInput(InputReader& input, RunState& state,
   if (state.headrows == 0) {
     console.messages.write("0 Kopfzeilen..\n\n");
   }
-  state.valueColumns =
-      givenColumns ? *givenColumns : countColumns(state.firstDataRow, state.columnNote);
+  state.valueColumns = givenColumns ? *givenColumns
+                                    : countColumns(state.firstDataRow, state.columnNote,
+                                                   commandLine.options.missingTexts);
   console.messages.writeInt(state.valueColumns);
   console.messages.write(" columns ");
   console.messages.write(state.columnNote);
@@ -311,7 +314,8 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
   if (const StepResult stop = createOutputs(planned, files, console)) {
     return *stop;
   }
-  if (const StepResult stop = analyseInput(input, state, commandLine.valueColumns, console)) {
+  input.setMissingTexts(commandLine.options.missingTexts);
+  if (const StepResult stop = analyseInput(input, state, commandLine, console)) {
     return *stop;
   }
   std::optional<Accumulators> accumulators =

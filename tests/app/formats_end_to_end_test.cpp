@@ -173,5 +173,67 @@ TEST_F(FormatsEndToEnd, DayEndsErrors) {
   EXPECT_EQ(folder.listing(), std::vector<std::string>{"flow.dat"});
 }
 
+// A month of hourly rows in which `gap` stands for a missing value in a few places.
+std::string monthWithGaps(const std::string& gap) {
+  return "h\n" + hourlyRows(2001, 1, 1, 31, [&](int day, int hour) {
+           const std::string first = (day + hour) % 7 == 0 ? gap : std::to_string(hour);
+           const std::string second = day == 5 ? gap : "0." + std::to_string(day);
+           return first + "\t" + second;
+         });
+}
+
+TEST_F(FormatsEndToEnd, MissingTextsReadLikeMinus9999) {
+  // Each statistic: the files are those of the same input written with -9999.
+  for (const std::string stat : {"mean", "sum", "min", "max", "count"}) {
+    run(monthWithGaps("-9999"), {}, "flow.dat", {"--stat=" + stat});
+    const std::string daily = file("flow.tat");
+    const std::string monthly = file("flow.mat");
+    for (const std::string gap : {"NA", "nan", "-"}) {
+      const ToolRun result = run(monthWithGaps(gap), {}, "flow.dat",
+                                 {"--missing=NA,nan", "--missing", "-", "--stat", stat});
+      EXPECT_EQ(result.status, 0) << gap;
+      EXPECT_EQ(result.diagnostics, "") << gap;
+      EXPECT_EQ(result.console,
+                kBanner + "2 columns \n" + std::string(31, '.') + "1/2001\n" + kDone);
+      EXPECT_EQ(file("flow.tat"), daily) << stat << " " << gap;
+      EXPECT_EQ(file("flow.mat"), monthly) << stat << " " << gap;
+    }
+  }
+}
+
+TEST_F(FormatsEndToEnd, MissingTextsInTheColumnCount) {
+  const std::string input = "2001 1 31 24 NA 2 nan\n2001 2 1 24 1 NA 3\n";
+  ToolRun result = run(input, {}, "flow.dat", {"--missing=NA,nan"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.console, kBanner + "0 Kopfzeilen..\n\n3 columns \n.1/2001\n.fertig..\n");
+  EXPECT_EQ(file("flow.tat"),
+            "2001\t1\t31\t24\t-9999\t2\t-9999\n2001\t2\t1\t24\t1\t-9999\t3\n"
+            "0\t0\t0\t0\t0\t2\t0\n");
+  // Without the option nothing changes: the first NA ends the column count.
+  result = run(input);
+  EXPECT_EQ(result.status, 4);
+  EXPECT_EQ(result.console, kBanner + "0 Kopfzeilen..\n\n0 columns 2 nan\n\t\n.1/2001\n." + kDone);
+  // Letter case counts, and other texts still stop the reading.
+  result = run("2001 1 31 24 1 2\n2001 2 1 24 na 3\n", {}, "flow.dat", {"--missing=NA"});
+  EXPECT_EQ(result.status, 4);
+  EXPECT_EQ(result.diagnostics,
+            "skarvel: warning: line 2: reading stopped at \"na\", which is no number; 1 data row "
+            "was not read from there on (missing values must be numbers, such as -9999)\n");
+}
+
+TEST_F(FormatsEndToEnd, MissingErrors) {
+  writeFile(folder.work() / "flow.dat", "2001 1 31 24 5\n");
+  for (const std::string value : {"", "NA,", ",NA", "NA,,nan", "N A", "1.#IND", "-1", "5x", ".5"}) {
+    const ToolRun result = runTool(folder, {"--missing=" + value, "flow.dat"});
+    EXPECT_EQ(result.status, 1) << value;
+    EXPECT_EQ(result.console,
+              kBanner +
+                  "error: --missing must be comma-separated words that cannot be read as numbers "
+                  "(none empty, no white space), not '" +
+                  value + "'\n" + kUsage);
+  }
+  EXPECT_EQ(folder.listing(), std::vector<std::string>{"flow.dat"});
+}
+
 }  // namespace
 }  // namespace skarvel

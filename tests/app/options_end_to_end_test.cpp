@@ -18,6 +18,7 @@ const std::string kOptions =
     "                           of the period's rows have a valid value in it (default 0)\n"
     "  --day-ends=H             the row with hour H, 0 to 24, closes the day (default 24);\n"
     "                           --day-ends=23 for hours 0..23\n"
+    "  --missing=TEXT[,TEXT...] tokens that are missing values, like -9999: --missing=NA,nan\n"
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"
