@@ -101,6 +101,14 @@ bool applyOption(std::string_view name, std::string_view value, Options& options
     options.rules.closeHour = *hour;
     return true;
   }
+  if (name == "--format") {
+    if (value != "classic" && value != "csv") {
+      error = "--format must be classic or csv, not " + quoted;
+      return false;
+    }
+    options.layout = value == "csv" ? FileLayout::csv : FileLayout::classic;
+    return true;
+  }
   if (name == "--missing") {
     return addMissingTexts(value, options.missingTexts, error);
   }
@@ -170,7 +178,7 @@ bool readCounts(CommandLine& line) {
 
 bool takesValue(std::string_view name) {
   return name == "--stat" || name == "--year-start" || name == "--min-coverage" ||
-         name == "--day-ends" || name == "--missing";
+         name == "--day-ends" || name == "--missing" || name == "--format";
 }
 
 }  // namespace

@@ -40,6 +40,9 @@ constexpr std::string_view kOptions =
     "  --day-ends=H             the row with hour H, 0 to 24, closes the day (default 24);\n"
     "                           --day-ends=23 for hours 0..23\n"
     "  --missing=TEXT[,TEXT...] tokens that are missing values, like -9999: --missing=NA,nan\n"
+    "  --format=classic|csv     the files to write: the classic files (default), or instead\n"
+    "                           comma-separated files: flow.dat gives flow_daily.csv,\n"
+    "                           flow_monthly.csv (and flow_yearly.csv)\n"
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"
@@ -77,6 +80,7 @@ struct RunState {
 struct PlannedOutput {
   AveragesKind kind;
   std::string name;
+  FileLayout layout;
 };
 
 // Reports a failed operation on a file: its message on standard output, the system's reason
@@ -106,7 +110,12 @@ class RunOutputs final : public CloseListener {
   void periodClosed(Period period, const RecordStamp& stamp,
                     const Accumulators& accumulators) override {
     for (AveragesFile& file : files_) {
-      if (file.kind.period == period) {
+      if (file.kind.period != period) {
+        continue;
+      }
+      if (file.layout == FileLayout::csv) {
+        writeCsvRow(file.writer, stamp, accumulators, period, rules_);
+      } else {
         writePeriodRow(file.writer, stamp, accumulators, period, rules_);
       }
     }
@@ -136,10 +145,11 @@ class RunOutputs final : public CloseListener {
   const SummaryRules& rules_;
 };
 
-std::vector<PlannedOutput> plannedOutputs(bool yearly) {
-  std::vector<PlannedOutput> outputs = {{kDailyFile, {}}, {kMonthlyFile, {}}};
-  if (yearly) {
-    outputs.push_back({kYearlyFile, {}});
+std::vector<PlannedOutput> plannedOutputs(const Options& options) {
+  std::vector<PlannedOutput> outputs = {{kDailyFile, {}, options.layout},
+                                        {kMonthlyFile, {}, options.layout}};
+  if (options.yearly) {
+    outputs.push_back({kYearlyFile, {}, options.layout});
   }
   return outputs;
 }
@@ -152,7 +162,10 @@ StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& output
     return platform::sameFile(candidate, state.inputPath);
   };
   for (PlannedOutput& output : outputs) {
-    SafeName derived = deriveSafeOutputName(output.kind.letter, state.labelName, denotesInput);
+    SafeName derived =
+        output.layout == FileLayout::csv
+            ? deriveCsvOutputName(output.kind.csvSuffix, state.inputPath, denotesInput)
+            : deriveSafeOutputName(output.kind.letter, state.labelName, denotesInput);
     if (derived.outcome == NameOutcome::wouldOverwriteInput) {
       console.errors.write("error: output file ");
       console.errors.write(derived.derived.name);
@@ -161,6 +174,11 @@ StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& output
     }
     output.name = std::move(derived.derived.name);
     state.columnNote = std::move(derived.derived.base);
+    if (output.layout == FileLayout::csv) {
+      // The console shows what it shows for the classic files.
+      std::string labelName = state.labelName;
+      state.columnNote = deriveOutputName(kDailyFile.letter, labelName).base;
+    }
   }
   return std::nullopt;
 }
@@ -171,12 +189,16 @@ StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<Averag
                          const Console& console) {
   files.reserve(planned.size());
   for (PlannedOutput& output : planned) {
-    platform::FileHandle file = platform::createForWriting(output.name);
+    // Comma-separated files end their lines in LF on every platform.
+    platform::FileHandle file = output.layout == FileLayout::csv
+                                    ? platform::createForWritingBytes(output.name)
+                                    : platform::createForWriting(output.name);
     if (!file) {
       return report(console, "error creating file ", output.name, platform::lastOpenError(),
                     ExitStatus::outputError);
     }
-    files.push_back({output.kind, std::move(output.name), TextWriter(std::move(file))});
+    files.push_back(
+        {output.kind, std::move(output.name), TextWriter(std::move(file)), output.layout});
   }
   return std::nullopt;
 }
@@ -259,7 +281,12 @@ StepResult averageInput(InputReader& input, const RunState& state, RecordLoopSta
                         const CommandLine& commandLine, std::vector<AveragesFile>& files,
                         const Console& console) {
   const Options& options = commandLine.options;
-  copyHeaders(input, state.headrows, state.labelName, files);
+  const std::string lastHeader = copyHeaders(input, state.headrows, state.labelName, files);
+  for (AveragesFile& file : files) {
+    if (file.layout == FileLayout::csv) {
+      writeCsvHeader(file.writer, csvColumnNames(lastHeader, state.valueColumns));
+    }
+  }
   TextWriter noMarks = TextWriter::discarding();
   RunOutputs outputs(files, options.progress ? noMarks : console.messages, options.rules);
   std::optional<ProgressLine> progress;
@@ -305,7 +332,7 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
     return report(console, "error opening file ", state.inputPath, platform::lastOpenError(),
                   ExitStatus::inputError);
   }
-  std::vector<PlannedOutput> planned = plannedOutputs(commandLine.options.yearly);
+  std::vector<PlannedOutput> planned = plannedOutputs(commandLine.options);
   std::vector<AveragesFile> files;
   InputReader input(ByteSource::ofFile(inputFile.get()));
   if (const StepResult stop = deriveOutputNames(state, planned, console)) {

@@ -17,6 +17,7 @@ namespace {
 
 constexpr const char* kReadMode = "rb";
 constexpr const char* kWriteMode = "w";
+constexpr const char* kWriteBytesMode = "wb";
 
 // The file with its stdio buffering off: the reader and the writers buffer in large blocks of
 // their own.
@@ -49,6 +50,11 @@ FileHandle openForReading(const std::string& name) {
 FileHandle createForWriting(const std::string& name) {
   errno = 0;
   return unbuffered(std::fopen(name.c_str(), kWriteMode));
+}
+
+FileHandle createForWritingBytes(const std::string& name) {
+  errno = 0;
+  return unbuffered(std::fopen(name.c_str(), kWriteBytesMode));
 }
 
 int lastOpenError() {

@@ -25,6 +25,10 @@ FileHandle openForReading(const std::string& name);
 // end: CR LF on Windows, LF elsewhere. Null on failure.
 FileHandle createForWriting(const std::string& name);
 
+// Creates or truncates a file for writing bytes untranslated, so "\n" is LF on every platform.
+// Null on failure.
+FileHandle createForWritingBytes(const std::string& name);
+
 // True for a character that ends the directory part of a path: '/' everywhere, and on Windows
 // also '\' and the ':' of a drive letter.
 constexpr bool isPathSeparator(char c) {

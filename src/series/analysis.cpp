@@ -30,6 +30,9 @@ bool cutToken(std::string_view& text, WhenNoSeparator rule) {
 
 // True when the token at the start of `text` (up to white space) is one of `missingTexts`.
 bool isMissingText(std::string_view text, std::span<const std::string> missingTexts) {
+  if (missingTexts.empty()) {
+    return false;
+  }
   const auto length = std::find_if(text.begin(), text.end(), isSpace) - text.begin();
   const std::string_view token = text.substr(0, static_cast<std::size_t>(length));
   return std::find(missingTexts.begin(), missingTexts.end(), token) != missingTexts.end();

@@ -235,5 +235,128 @@ TEST_F(FormatsEndToEnd, MissingErrors) {
   EXPECT_EQ(folder.listing(), std::vector<std::string>{"flow.dat"});
 }
 
+const std::string kCsvInput =
+    "title line\n"
+    "year month day hour q[m3/s] rain,mm \"T\"\n"
+    "2000 12 31 24 1 -9999 3\n"
+    "2001 1 30 24 1.5 -9999 1e999\n"
+    "2001 1 31 12 0.1 2 1e308\n"
+    "2001 1 31 24 0.2 NA 1e308\n"
+    "800 2 9 24 1 2 3\n"
+    "-5 1 31 24 1 2 3\n";
+const std::string kCsvHeader = "date,q[m3/s],\"rain,mm\",\"\"\"T\"\"\"\n";
+
+TEST_F(FormatsEndToEnd, CommaSeparatedFilesByteForByte) {
+  const ToolRun result =
+      run(kCsvInput, {}, "flow.dat", {"--format=csv", "--yearly", "--missing=NA"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.diagnostics, "");
+  EXPECT_EQ(result.console, kBanner + "3 columns \n.12/2000\n..1/2001\n..1/-5\n" + kDone);
+  EXPECT_EQ(folder.listing(), (std::vector<std::string>{"flow.dat", "flow_daily.csv",
+                                                        "flow_monthly.csv", "flow_yearly.csv"}));
+  // Shortest round-trip values, empty cells for no value, an infinite mean (1e308 + 1e308); LF
+  // line ends, no final row.
+  EXPECT_EQ(file("flow_daily.csv"), kCsvHeader +
+                                        "2000-12-31,1,,3\n"
+                                        "2001-01-30,1.5,,inf\n"
+                                        "2001-01-31,0.15000000000000002,2,inf\n"
+                                        "0800-02-09,1,2,3\n"
+                                        "-0005-01-31,1,2,3\n");
+  EXPECT_EQ(file("flow_monthly.csv"), kCsvHeader +
+                                          "2000-12-31,1,,3\n"
+                                          "2001-01-31,0.6,2,inf\n"
+                                          "-0005-01-31,1,2,3\n");
+  EXPECT_EQ(file("flow_yearly.csv"), kCsvHeader + "2000-12-31,1,,3\n");
+}
+
+TEST_F(FormatsEndToEnd, CommaSeparatedColumnNames) {
+  struct Case {
+    std::string input;
+    std::vector<std::string> arguments;
+    std::string header;
+  };
+  const Case cases[] = {
+      {"year month day hour a b\n2001 1 31 24 1 2\n", {}, "date,a,b\n"},
+      {"year\tmonth day hour  a\tb \r\n2001 1 31 24 1 2\n", {}, "date,a,b\n"},
+      {"day hour a b\n2001 1 31 24 1 2\n", {}, "date,v1,v2\n"},  // 4 + N words, or none
+      {"year month day hour a b c\n2001 1 31 24 1 2\n", {}, "date,v1,v2\n"},
+      {"year month day hour a b\nmore\n2001 1 31 24 1 2\n", {}, "date,v1,v2\n"},  // last line
+      {"2001 1 31 24 1 2\n", {}, "date,v1,v2\n"},
+      {"y m d h x\n2001 1 31 24 1 2\n", {"1", "1"}, "date,x\n"},  // a given column count
+      {"y m d h a\"b ,\n2001 1 31 24 1 2\n", {}, "date,\"a\"\"b\",\",\"\n"},
+  };
+  for (const Case& c : cases) {
+    run(c.input, c.arguments, "flow.dat", {"--format", "csv"});
+    EXPECT_TRUE(file("flow_daily.csv").starts_with(c.header)) << c.input;
+    EXPECT_EQ(file("flow_monthly.csv").substr(0, c.header.size()), c.header) << c.input;
+  }
+}
+
+TEST_F(FormatsEndToEnd, CommaSeparatedWithEveryOption) {
+  // Hours 0..23 with NA gaps, counted, with coverage: each option changes the cells.
+  const std::string input =
+      "year month day hour q\n" + rowsWithHours(2001, 1, 30, 31, 0, 23, [](int day, int hour) {
+        return std::string(day == 31 && hour < 18 ? "NA" : "2");
+      });
+  const ToolRun result = run(input, {}, "flow.dat",
+                             {"--format=csv", "--day-ends=23", "--missing=NA", "--stat=count",
+                              "--min-coverage=25", "--year-start=2", "--progress", "--quiet"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.console, "");
+  EXPECT_EQ(file("flow_daily.csv"), "date,q\n2001-01-30,24\n2001-01-31,6\n");
+  EXPECT_EQ(file("flow_monthly.csv"), "date,q\n2001-01-31,30\n");
+  EXPECT_EQ(file("flow_yearly.csv"), "date,q\n2001-01-31,30\n");
+  run(input, {}, "flow.dat",
+      {"--format=csv", "--day-ends=23", "--missing=NA", "--stat=sum", "--min-coverage=25.1"});
+  EXPECT_EQ(file("flow_daily.csv"), "date,q\n2001-01-30,48\n2001-01-31,\n");
+  EXPECT_EQ(file("flow_monthly.csv"), "date,q\n2001-01-31,60\n");
+}
+
+TEST_F(FormatsEndToEnd, CommaSeparatedNamesAndTheInput) {
+  struct Case {
+    std::string input;
+    std::string daily;
+  };
+  const Case cases[] = {
+      {"flow.dat", "flow_daily.csv"}, {"a.b.c", "a.b_daily.csv"},  {"flow", "flow_daily.csv"},
+      {".flow", ".flow_daily.csv"},   {"flow.", "flow_daily.csv"}, {"q.csv", "q_daily.csv"},
+  };
+  for (const Case& c : cases) {
+    TempFolder fresh;
+    writeFile(fresh.work() / c.input, "2001 1 31 24 5\n");
+    EXPECT_EQ(runTool(fresh, {"--format=csv", c.input}).status, 0) << c.input;
+    EXPECT_EQ(readFile(fresh.work() / c.daily), "date,v1\n2001-01-31,5\n") << c.input;
+  }
+  std::filesystem::create_directories(folder.work() / "run.v2");
+  writeFile(folder.work() / "run.v2" / "flow", "2001 1 31 24 5\n");
+  EXPECT_EQ(runTool(folder, {"--format=csv", "run.v2/flow"}).status, 0);
+  EXPECT_TRUE(exists("run.v2/flow_monthly.csv"));
+}
+
+#ifndef _WIN32
+TEST_F(FormatsEndToEnd, CommaSeparatedNameThatIsTheInputIsRefused) {
+  writeFile(folder.work() / "flow.dat", "2001 1 31 24 5\n");
+  std::filesystem::create_symlink("flow.dat", folder.work() / "flow_monthly.csv");
+  const ToolRun result = runTool(folder, {"--format=csv", "flow.dat"});
+  EXPECT_EQ(result.status, 3);
+  EXPECT_EQ(result.console,
+            kBanner + "error: output file flow_monthly.csv would overwrite the input file\n");
+  EXPECT_EQ(file("flow.dat"), "2001 1 31 24 5\n");
+  EXPECT_EQ(folder.listing(), (std::vector<std::string>{"flow.dat", "flow_monthly.csv"}));
+}
+#endif
+
+TEST_F(FormatsEndToEnd, FormatErrors) {
+  writeFile(folder.work() / "flow.dat", "2001 1 31 24 5\n");
+  for (const std::string value : {"CSV", "tsv", ""}) {
+    const ToolRun result = runTool(folder, {"--format=" + value, "flow.dat"});
+    EXPECT_EQ(result.status, 1) << value;
+    EXPECT_EQ(result.console,
+              kBanner + "error: --format must be classic or csv, not '" + value + "'\n" + kUsage);
+  }
+  EXPECT_EQ(runTool(folder, {"--format=classic", "flow.dat"}).status, 0);
+  EXPECT_EQ(folder.listing(), (std::vector<std::string>{"flow.dat", "flow.mat", "flow.tat"}));
+}
+
 }  // namespace
 }  // namespace skarvel
