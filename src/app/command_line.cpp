@@ -25,6 +25,9 @@ std::optional<Statistic> statisticNamed(std::string_view name) {
   if (name == "max") {
     return Statistic::max;
   }
+  if (name == "count") {
+    return Statistic::count;
+  }
   return std::nullopt;
 }
 
@@ -39,6 +42,32 @@ std::optional<Number> wholeNumber(std::string_view text) {
   return value;
 }
 
+// Adds the comma-separated texts of --missing. Each must be a word that can never be read as a
+// number: the reader looks at the texts only where a number conversion fails.
+bool addMissingTexts(std::string_view value, std::vector<std::string>& texts, std::string& error) {
+  std::vector<std::string> added;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = std::min(value.find(',', start), value.size());
+    const std::string text(value.substr(start, comma - start));
+    if (text.empty() || std::any_of(text.begin(), text.end(), isSpace) ||
+        numberConversionResult(text.c_str()) == 1 || text.find('\0') != std::string::npos) {
+      error =
+          "--missing must be comma-separated words that cannot be read as numbers (none "
+          "empty, no white space), not '" +
+          std::string(value) + "'";
+      return false;
+    }
+    added.push_back(text);
+    if (comma == value.size()) {
+      break;
+    }
+    start = comma + 1;
+  }
+  texts.insert(texts.end(), added.begin(), added.end());
+  return true;
+}
+
 // Applies one option with its value. False, with `error` set, when the value is not valid.
 bool applyOption(std::string_view name, std::string_view value, Options& options,
                  std::string& error) {
@@ -46,7 +75,7 @@ bool applyOption(std::string_view name, std::string_view value, Options& options
   if (name == "--stat") {
     const auto statistic = statisticNamed(value);
     if (!statistic) {
-      error = "--stat must be mean, sum, min or max, not " + quoted;
+      error = "--stat must be mean, sum, min, max or count, not " + quoted;
       return false;
     }
     options.rules.statistic = *statistic;
@@ -62,6 +91,26 @@ bool applyOption(std::string_view name, std::string_view value, Options& options
     options.rules.yearLastMonth = *month == 1 ? 12 : *month - 1;
     options.yearly = true;
     return true;
+  }
+  if (name == "--day-ends") {
+    const auto hour = wholeNumber<std::int32_t>(value);
+    if (!hour || *hour < 0 || *hour > kDefaultCloseHour) {
+      error = "--day-ends must be an hour from 0 to 24, not " + quoted;
+      return false;
+    }
+    options.rules.closeHour = *hour;
+    return true;
+  }
+  if (name == "--format") {
+    if (value != "classic" && value != "csv") {
+      error = "--format must be classic or csv, not " + quoted;
+      return false;
+    }
+    options.layout = value == "csv" ? FileLayout::csv : FileLayout::classic;
+    return true;
+  }
+  if (name == "--missing") {
+    return addMissingTexts(value, options.missingTexts, error);
   }
   // --min-coverage
   const auto percent = wholeNumber<double>(value);
@@ -128,7 +177,8 @@ bool readCounts(CommandLine& line) {
 }
 
 bool takesValue(std::string_view name) {
-  return name == "--stat" || name == "--year-start" || name == "--min-coverage";
+  return name == "--stat" || name == "--year-start" || name == "--min-coverage" ||
+         name == "--day-ends" || name == "--missing" || name == "--format";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "averages_file.hpp"
 #include "averaging.hpp"
 
 namespace skarvel {
@@ -17,6 +18,8 @@ struct Options {
   bool yearly = false;
   bool quiet = false;     // nothing on standard output but error messages
   bool progress = false;  // a status line on standard error instead of the progress marks
+  std::vector<std::string> missingTexts;    // tokens that are missing values, such as "NA"
+  FileLayout layout = FileLayout::classic;  // --format: the files to write
 };
 
 // How a count argument (header rows, value columns) reads.

@@ -31,11 +31,19 @@ constexpr std::string_view kUsage =
     "dates){def=auto}>]\n\n";
 constexpr std::string_view kOptions =
     "options, before <filename> (\"--\" ends them):\n"
-    "  --stat=mean|sum|min|max  the value per column and period (default mean)\n"
+    "  --stat=mean|sum|min|max|count\n"
+    "                           the value per column and period (default mean); count: the\n"
+    "                           number of valid values\n"
     "  --yearly                 also write the yearly file (letter y)\n"
     "  --year-start=M           first month of the year, 1 to 12 (default 1); implies --yearly\n"
     "  --min-coverage=P         show a column's value for a period only when at least P percent\n"
     "                           of the period's rows have a valid value in it (default 0)\n"
+    "  --day-ends=H             the row with hour H, 0 to 24, closes the day (default 24);\n"
+    "                           --day-ends=23 for hours 0..23\n"
+    "  --missing=TEXT[,TEXT...] tokens that are missing values, like -9999: --missing=NA,nan\n"
+    "  --format=classic|csv     the files to write: the classic files (default), or instead\n"
+    "                           comma-separated files: flow.dat gives flow_daily.csv,\n"
+    "                           flow_monthly.csv (and flow_yearly.csv)\n"
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"
@@ -73,6 +81,7 @@ struct RunState {
 struct PlannedOutput {
   AveragesKind kind;
   std::string name;
+  FileLayout layout;
 };
 
 // Reports a failed operation on a file: its message on standard output, the system's reason
@@ -102,7 +111,12 @@ class RunOutputs final : public CloseListener {
   void periodClosed(Period period, const RecordStamp& stamp,
                     const Accumulators& accumulators) override {
     for (AveragesFile& file : files_) {
-      if (file.kind.period == period) {
+      if (file.kind.period != period) {
+        continue;
+      }
+      if (file.layout == FileLayout::csv) {
+        writeCsvRow(file.writer, stamp, accumulators, period, rules_);
+      } else {
         writePeriodRow(file.writer, stamp, accumulators, period, rules_);
       }
     }
@@ -132,10 +146,11 @@ class RunOutputs final : public CloseListener {
   const SummaryRules& rules_;
 };
 
-std::vector<PlannedOutput> plannedOutputs(bool yearly) {
-  std::vector<PlannedOutput> outputs = {{kDailyFile, {}}, {kMonthlyFile, {}}};
-  if (yearly) {
-    outputs.push_back({kYearlyFile, {}});
+std::vector<PlannedOutput> plannedOutputs(const Options& options) {
+  std::vector<PlannedOutput> outputs = {{kDailyFile, {}, options.layout},
+                                        {kMonthlyFile, {}, options.layout}};
+  if (options.yearly) {
+    outputs.push_back({kYearlyFile, {}, options.layout});
   }
   return outputs;
 }
@@ -148,7 +163,10 @@ StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& output
     return platform::sameFile(candidate, state.inputPath);
   };
   for (PlannedOutput& output : outputs) {
-    SafeName derived = deriveSafeOutputName(output.kind.letter, state.labelName, denotesInput);
+    SafeName derived =
+        output.layout == FileLayout::csv
+            ? deriveCsvOutputName(output.kind.csvSuffix, state.inputPath, denotesInput)
+            : deriveSafeOutputName(output.kind.letter, state.labelName, denotesInput);
     if (derived.outcome == NameOutcome::wouldOverwriteInput) {
       console.errors.write("error: output file ");
       console.errors.write(derived.derived.name);
@@ -157,6 +175,11 @@ StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& output
     }
     output.name = std::move(derived.derived.name);
     state.columnNote = std::move(derived.derived.base);
+    if (output.layout == FileLayout::csv) {
+      // The console shows what it shows for the classic files.
+      std::string labelName = state.labelName;
+      state.columnNote = deriveOutputName(kDailyFile.letter, labelName).base;
+    }
   }
   return std::nullopt;
 }
@@ -184,14 +207,16 @@ StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<Averag
                          const Console& console) {
   files.reserve(planned.size());
   for (PlannedOutput& output : planned) {
-    platform::AtomicOutput atomic = platform::AtomicOutput::create(output.name);
+    // Comma-separated files end their lines in LF on every platform.
+    platform::AtomicOutput atomic =
+        platform::AtomicOutput::create(output.name, output.layout == FileLayout::classic);
     if (!atomic.isOpen()) {
       return report(console, "error creating file ", output.name, platform::lastOpenError(),
                     ExitStatus::outputError);
     }
     std::FILE* file = atomic.file();
-    files.push_back(
-        {output.kind, std::move(output.name), std::move(atomic), TextWriter::borrowing(file)});
+    files.push_back({output.kind, std::move(output.name), std::move(atomic),
+                     TextWriter::borrowing(file), output.layout});
   }
   return std::nullopt;
 }
@@ -218,9 +243,9 @@ StepResult putOutputsInPlace(std::vector<AveragesFile>& files, const Console& co
 
 // Finds the header rows and the value columns and reports them. Without a data row, the empty
 // outputs are the result and are put in place.
-StepResult analyseInput(InputReader& input, RunState& state,
-                        std::optional<std::int32_t> givenColumns, std::vector<AveragesFile>& files,
-                        const Console& console) {
+StepResult analyseInput(InputReader& input, RunState& state, const CommandLine& commandLine,
+                        std::vector<AveragesFile>& files, const Console& console) {
+  const std::optional<std::int32_t> givenColumns = commandLine.valueColumns;
   if (!scanHeader(input, state.headrows, state.firstDataRow)) {
     if (input.failed()) {
       return report(console, "error reading file ", state.inputPath, input.errorNumber(),
@@ -237,8 +262,9 @@ StepResult analyseInput(InputReader& input, RunState& state,
   if (state.headrows == 0) {
     console.messages.write("0 Kopfzeilen..\n\n");
   }
-  state.valueColumns =
-      givenColumns ? *givenColumns : countColumns(state.firstDataRow, state.columnNote);
+  state.valueColumns = givenColumns ? *givenColumns
+                                    : countColumns(state.firstDataRow, state.columnNote,
+                                                   commandLine.options.missingTexts);
   console.messages.writeInt(state.valueColumns);
   console.messages.write(" columns ");
   console.messages.write(state.columnNote);
@@ -298,6 +324,7 @@ RunFacts factsOfRun(InputReader& input, const RunState& state, const RecordLoopS
   facts.daysSinceMonthClose = loop.daysSinceMonthClose;
   facts.openDayRows = loop.accumulators.rows(Period::day);
   facts.lastStamp = loop.stamp;
+  facts.closeHour = commandLine.options.rules.closeHour;
   facts.linesCrossed = input.linesCrossed();
   facts.extraText = input.extraText();
   facts.ignoredArguments = commandLine.ignored;
@@ -336,7 +363,12 @@ StepResult averageInput(InputReader& input, const RunState& state, RecordLoopSta
                         const CommandLine& commandLine, std::vector<AveragesFile>& files,
                         const Console& console) {
   const Options& options = commandLine.options;
-  copyHeaders(input, state.headrows, state.labelName, files);
+  const std::string lastHeader = copyHeaders(input, state.headrows, state.labelName, files);
+  for (AveragesFile& file : files) {
+    if (file.layout == FileLayout::csv) {
+      writeCsvHeader(file.writer, csvColumnNames(lastHeader, state.valueColumns));
+    }
+  }
   TextWriter noMarks = TextWriter::discarding();
   RunOutputs outputs(files, options.progress ? noMarks : console.messages, options.rules);
   std::optional<ProgressLine> progress;
@@ -380,7 +412,7 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
     return report(console, "error opening file ", state.inputPath, platform::lastOpenError(),
                   ExitStatus::inputError);
   }
-  std::vector<PlannedOutput> planned = plannedOutputs(commandLine.options.yearly);
+  std::vector<PlannedOutput> planned = plannedOutputs(commandLine.options);
   std::vector<AveragesFile> files;
   InputReader input(ByteSource::ofFile(inputFile.get()));
   if (const StepResult stop = deriveOutputNames(state, planned, console)) {
@@ -392,8 +424,8 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
   if (const StepResult stop = createOutputs(planned, files, console)) {
     return *stop;
   }
-  if (const StepResult stop =
-          analyseInput(input, state, commandLine.valueColumns, files, console)) {
+  input.setMissingTexts(commandLine.options.missingTexts);
+  if (const StepResult stop = analyseInput(input, state, commandLine, files, console)) {
     return *stop;
   }
   std::optional<Accumulators> accumulators =

@@ -74,9 +74,16 @@ std::optional<Warning> noDayWarning(const RunFacts& facts) {
   if (facts.rowsRead == 0 || facts.daysClosed > 0) {
     return std::nullopt;
   }
-  return Warning{"no row closed a day in " + plural(facts.rowsRead, "row", "rows") +
+  const std::string text = "no row closed a day in " + plural(facts.rowsRead, "row", "rows");
+  if (facts.closeHour != kDefaultCloseHour) {
+    const std::string hour = std::to_string(facts.closeHour);
+    return Warning{
+        text + " (a day closes on its row with hour " + hour + ", as --day-ends=" + hour + " asks)",
+        true};
+  }
+  return Warning{text +
                      " (a day closes on its row with hour 24; hours 0..23? skarvel expects the "
-                     "day's last step as hour 24)",
+                     "day's last step as hour 24, or use --day-ends=23)",
                  true};
 }
 
@@ -103,13 +110,13 @@ std::optional<Warning> unfinishedWarning(const RunFacts& facts) {
   if (facts.failure && facts.dataRowsUnread > 0) {
     return std::nullopt;  // the input did not end there
   }
-  if (last.hour == 24 && facts.daysSinceMonthClose > 0) {
+  if (last.hour == facts.closeHour && facts.daysSinceMonthClose > 0) {
     return Warning{"the input ended in an unfinished month (last row " + stampText(last) + "): " +
                        plural(facts.daysSinceMonthClose, "closed day is", "closed days are") +
                        " in no monthly row and not in the final row",
                    false};
   }
-  if (last.hour < 24 && facts.openDayRows > 0) {
+  if (last.hour < facts.closeHour && facts.openDayRows > 0) {
     return Warning{"the input ended inside a day (last row " + stampText(last) + "): its " +
                        plural(facts.openDayRows, "row is", "rows are") +
                        " in no daily row, only in the final row",

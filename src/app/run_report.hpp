@@ -30,6 +30,7 @@ struct RunFacts {
   std::int64_t daysSinceMonthClose = 0;
   std::int64_t openDayRows = 0;
   RecordStamp lastStamp;
+  std::int32_t closeHour = kDefaultCloseHour;  // the hour of a day's last row
 
   Occurrence linesCrossed;  // values read across a line end
   std::int64_t linesCrossedLine = 0;

@@ -55,4 +55,10 @@ struct SafeName {
 SafeName deriveSafeOutputName(char letter, std::string& inputName,
                               const DenotesInput& denotesInput);
 
+// The name of a comma-separated output: the input name without the last extension of its file
+// name, then `suffix` ("_daily.csv"); the directory is kept. "flow.dat" gives "flow_daily.csv".
+// The outcome is wouldOverwriteInput when that name denotes the input.
+SafeName deriveCsvOutputName(std::string_view suffix, const std::string& inputName,
+                             const DenotesInput& denotesInput);
+
 }  // namespace skarvel

@@ -71,4 +71,21 @@ SafeName deriveSafeOutputName(char letter, std::string& inputName,
   return result;
 }
 
+SafeName deriveCsvOutputName(std::string_view suffix, const std::string& inputName,
+                             const DenotesInput& denotesInput) {
+  const PathParts parts = splitPath(inputName);
+  const std::size_t lastDot = parts.fileName.rfind('.');
+  // A leading '.' (".profile") starts the name, not an extension.
+  const std::string_view stem = lastDot == std::string_view::npos || lastDot == 0
+                                    ? parts.fileName
+                                    : parts.fileName.substr(0, lastDot);
+  SafeName result;
+  result.derived.base = std::string(parts.directory) + std::string(stem);
+  result.derived.name = result.derived.base + std::string(suffix);
+  if (denotesInput(result.derived.name)) {
+    result.outcome = NameOutcome::wouldOverwriteInput;
+  }
+  return result;
+}
+
 }  // namespace skarvel

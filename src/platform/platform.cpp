@@ -31,6 +31,7 @@ namespace {
 
 constexpr const char* kReadMode = "rb";
 constexpr const char* kWriteMode = "w";
+constexpr const char* kWriteBytesMode = "wb";
 
 // The file with its stdio buffering off: the reader and the writers buffer in large blocks of
 // their own.
@@ -63,6 +64,11 @@ FileHandle openForReading(const std::string& name) {
 FileHandle createForWriting(const std::string& name) {
   errno = 0;
   return unbuffered(std::fopen(name.c_str(), kWriteMode));
+}
+
+FileHandle createForWritingBytes(const std::string& name) {
+  errno = 0;
+  return unbuffered(std::fopen(name.c_str(), kWriteBytesMode));
 }
 
 int lastOpenError() {
@@ -196,7 +202,7 @@ unsigned long processId() {
 }
 
 // Shared for deletion, so the console handler can remove the file while it is open.
-std::FILE* createExclusive(const std::string& name) {
+std::FILE* createExclusive(const std::string& name, bool text) {
   const HANDLE handle =
       CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -204,12 +210,13 @@ std::FILE* createExclusive(const std::string& name) {
     errno = GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
     return nullptr;
   }
-  const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_WRONLY | _O_TEXT);
+  const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle),
+                                 _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
   if (fd < 0) {
     CloseHandle(handle);
     return nullptr;
   }
-  return _fdopen(fd, "w");
+  return _fdopen(fd, text ? kWriteMode : kWriteBytesMode);
 }
 
 void copyOwnerAndMode(std::FILE*, const std::string&) {}
@@ -259,12 +266,12 @@ unsigned long processId() {
   return static_cast<unsigned long>(getpid());
 }
 
-std::FILE* createExclusive(const std::string& name) {
+std::FILE* createExclusive(const std::string& name, bool text) {
   const int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
   if (fd < 0) {
     return nullptr;
   }
-  std::FILE* file = fdopen(fd, "w");
+  std::FILE* file = fdopen(fd, text ? kWriteMode : kWriteBytesMode);
   if (file == nullptr) {
     const int reason = errno;
     close(fd);
@@ -329,7 +336,7 @@ bool sameTarget(const std::string& a, const std::string& b) {
   return sameFile(a, b) || comparable(followLinks(a)) == comparable(followLinks(b));
 }
 
-AtomicOutput AtomicOutput::create(const std::string& name) {
+AtomicOutput AtomicOutput::create(const std::string& name, bool text) {
   AtomicOutput output;
   const fs::path target = followLinks(name);
   output.target_ = target.string();
@@ -337,10 +344,11 @@ AtomicOutput AtomicOutput::create(const std::string& name) {
   const fs::file_status status = fs::status(target, error);
   const bool replaces = fs::exists(status);
   if (replaces && fs::is_directory(status)) {
+    errno = EISDIR;
     return output;
   }
   if (replaces && !fs::is_regular_file(status)) {
-    output.file_ = createForWriting(name);
+    output.file_ = text ? createForWriting(name) : createForWritingBytes(name);
     return output;
   }
   const HandledSignalsBlocked blocked;
@@ -350,7 +358,7 @@ AtomicOutput AtomicOutput::create(const std::string& name) {
     if (slot < 0) {
       return output;
     }
-    std::FILE* file = createExclusive(temporary);
+    std::FILE* file = createExclusive(temporary, text);
     if (file != nullptr) {
       output.file_ = unbuffered(file);
       output.temporary_ = std::move(temporary);

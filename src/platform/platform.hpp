@@ -26,6 +26,10 @@ FileHandle openForReading(const std::string& name);
 // end: CR LF on Windows, LF elsewhere. Null on failure.
 FileHandle createForWriting(const std::string& name);
 
+// Creates or truncates a file for writing bytes untranslated, so "\n" is LF on every platform.
+// Null on failure.
+FileHandle createForWritingBytes(const std::string& name);
+
 // True for a character that ends the directory part of a path: '/' everywhere, and on Windows
 // also '\' and the ':' of a drive letter.
 constexpr bool isPathSeparator(char c) {
@@ -66,7 +70,8 @@ class AtomicOutput {
  public:
   // Starts the output `name`; isOpen() is false when it cannot be created (a folder of that name,
   // an unwritable folder).
-  static AtomicOutput create(const std::string& name);
+  // `text`: "\n" is written as the platform's line end; otherwise bytes are written as they are.
+  static AtomicOutput create(const std::string& name, bool text = true);
 
   AtomicOutput(AtomicOutput&& other) noexcept;
   AtomicOutput(const AtomicOutput&) = delete;

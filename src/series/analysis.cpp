@@ -28,6 +28,16 @@ bool cutToken(std::string_view& text, WhenNoSeparator rule) {
   return true;
 }
 
+// True when the token at the start of `text` (up to white space) is one of `missingTexts`.
+bool isMissingText(std::string_view text, std::span<const std::string> missingTexts) {
+  if (missingTexts.empty()) {
+    return false;
+  }
+  const auto length = std::find_if(text.begin(), text.end(), isSpace) - text.begin();
+  const std::string_view token = text.substr(0, static_cast<std::size_t>(length));
+  return std::find(missingTexts.begin(), missingTexts.end(), token) != missingTexts.end();
+}
+
 }  // namespace
 
 bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line) {
@@ -56,7 +66,8 @@ std::int64_t countDataRows(InputReader& input) {
   return rows;
 }
 
-std::int32_t countColumns(const std::string& line, std::string& rest) {
+std::int32_t countColumns(const std::string& line, std::string& rest,
+                          std::span<const std::string> missingTexts) {
   std::string_view unread = line;
   // The four stamp tokens. A row with fewer separators has no value columns.
   for (int field = 0; field < 4; ++field) {
@@ -75,6 +86,9 @@ std::int32_t countColumns(const std::string& line, std::string& rest) {
   int result = 0;
   do {
     result = numberConversionResult(unread.data());  // `unread` is a suffix of a C string
+    if (result == 0 && isMissingText(unread, missingTexts)) {
+      result = 1;
+    }
     cutToken(unread, WhenNoSeparator::cutAtStart);
     if (result > 0 && columns < INT32_MAX) {
       ++columns;

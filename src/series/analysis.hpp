@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "input_reader.hpp"
@@ -15,9 +16,10 @@ namespace skarvel {
 bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line);
 
 // Counts the value columns of the data row in `line`: the consecutive tokens after the four
-// stamp tokens that start with a number. Blanks and tabs separate tokens. `rest` receives the
-// text behind the token that ended the count.
-std::int32_t countColumns(const std::string& line, std::string& rest);
+// stamp tokens that start with a number or equal one of `missingTexts`. Blanks and tabs
+// separate tokens. `rest` receives the text behind the token that ended the count.
+std::int32_t countColumns(const std::string& line, std::string& rest,
+                          std::span<const std::string> missingTexts = {});
 
 // Reads the rest of the input and counts its lines that start with a number: the data rows.
 std::int64_t countDataRows(InputReader& input);

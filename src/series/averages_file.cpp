@@ -1,5 +1,9 @@
 #include "averages_file.hpp"
 
+#include <algorithm>
+
+#include "number_scan.hpp"
+
 namespace skarvel {
 
 namespace {
@@ -22,16 +26,53 @@ void writeStamp(TextWriter& out, const RecordStamp& stamp) {
   out.writeInt(stamp.hour);
 }
 
+// A date field with at least `width` digits, zeros in front; a negative one keeps its sign.
+void writePadded(TextWriter& out, std::int32_t value, int width) {
+  std::int64_t magnitude = value;
+  if (magnitude < 0) {
+    out.put('-');
+    magnitude = -magnitude;
+  }
+  for (std::int64_t limit = 10; width > 1; --width, limit *= 10) {
+    if (magnitude < limit) {
+      out.put('0');
+    }
+  }
+  out.writeInt(magnitude);
+}
+
+// A field as RFC 4180 writes it: in double quotes, with its quotes doubled, when it holds a
+// comma, a quote or a line end.
+void writeCsvField(TextWriter& out, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out.write(field);
+    return;
+  }
+  out.put('"');
+  for (const char c : field) {
+    if (c == '"') {
+      out.put('"');
+    }
+    out.put(c);
+  }
+  out.put('"');
+}
+
 }  // namespace
 
-void copyHeaders(InputReader& input, std::int32_t headrows, std::string_view labelName,
-                 std::span<AveragesFile> files) {
+std::string copyHeaders(InputReader& input, std::int32_t headrows, std::string_view labelName,
+                        std::span<AveragesFile> files) {
   std::string line;
+  std::string last;
   for (std::int32_t k = 1; k <= headrows; ++k) {
     if (!input.readLine(line)) {
-      return;
+      break;
     }
+    last = line;
     for (AveragesFile& file : files) {
+      if (file.layout != FileLayout::classic) {
+        continue;
+      }
       if (k == 1) {
         file.writer.write(file.kind.label);
         file.writer.write(labelName);
@@ -40,6 +81,7 @@ void copyHeaders(InputReader& input, std::int32_t headrows, std::string_view lab
       file.writer.write(line);
     }
   }
+  return last;
 }
 
 void writePeriodRow(TextWriter& out, const RecordStamp& stamp, const Accumulators& accumulators,
@@ -49,7 +91,9 @@ void writePeriodRow(TextWriter& out, const RecordStamp& stamp, const Accumulator
   for (std::size_t c = 0; c < accumulators.columnCount(); ++c) {
     out.put('\t');
     const std::int64_t count = accumulators.count(c, period);
-    if (count > 0 && covers(count, rows, rules.minCoverage)) {
+    if (rules.statistic == Statistic::count && covers(count, rows, rules.minCoverage)) {
+      out.writeInt(count);  // 0 for a period without accepted values
+    } else if (count > 0 && covers(count, rows, rules.minCoverage)) {
       out.writeNumber(accumulators.statisticOf(c, period, rules.statistic));
     } else {
       out.write(MissingMarker);
@@ -61,10 +105,15 @@ void writePeriodRow(TextWriter& out, const RecordStamp& stamp, const Accumulator
 void writeFinalRows(std::span<AveragesFile> files, const Accumulators& accumulators,
                     Statistic statistic) {
   for (AveragesFile& file : files) {
+    if (file.layout != FileLayout::classic) {
+      continue;
+    }
     writeStamp(file.writer, RecordStamp{});
     for (std::size_t c = 0; c < accumulators.columnCount(); ++c) {
       file.writer.put('\t');
-      if (accumulators.count(c, Period::total) > 0) {
+      if (statistic == Statistic::count) {
+        file.writer.writeInt(accumulators.count(c, Period::total));
+      } else if (accumulators.count(c, Period::total) > 0) {
         file.writer.writeNumber(accumulators.statisticOf(c, Period::total, statistic));
       } else {
         file.writer.put('0');
@@ -72,6 +121,64 @@ void writeFinalRows(std::span<AveragesFile> files, const Accumulators& accumulat
     }
     file.writer.put('\n');
   }
+}
+
+}  // namespace skarvel
+
+namespace skarvel {
+
+std::vector<std::string> csvColumnNames(std::string_view headerLine, std::int32_t columns) {
+  std::vector<std::string> words;
+  for (std::size_t i = 0; i < headerLine.size();) {
+    if (isSpace(headerLine[i])) {
+      ++i;
+      continue;
+    }
+    const std::size_t start = i;
+    while (i < headerLine.size() && !isSpace(headerLine[i])) {
+      ++i;
+    }
+    words.emplace_back(headerLine.substr(start, i - start));
+  }
+  const auto count = static_cast<std::size_t>(std::max(columns, 0));
+  std::vector<std::string> names;
+  if (count > 0 && words.size() == 4 + count) {
+    names.assign(words.begin() + 4, words.end());
+    return names;
+  }
+  for (std::size_t c = 1; c <= count; ++c) {
+    names.push_back("v" + std::to_string(c));
+  }
+  return names;
+}
+
+void writeCsvHeader(TextWriter& out, const std::vector<std::string>& names) {
+  out.write("date");
+  for (const std::string& name : names) {
+    out.put(',');
+    writeCsvField(out, name);
+  }
+  out.put('\n');
+}
+
+void writeCsvRow(TextWriter& out, const RecordStamp& stamp, const Accumulators& accumulators,
+                 Period period, const SummaryRules& rules) {
+  writePadded(out, stamp.year, 4);
+  out.put('-');
+  writePadded(out, stamp.month, 2);
+  out.put('-');
+  writePadded(out, stamp.day, 2);
+  const std::int64_t rows = accumulators.rows(period);
+  for (std::size_t c = 0; c < accumulators.columnCount(); ++c) {
+    out.put(',');
+    const std::int64_t count = accumulators.count(c, period);
+    if (rules.statistic == Statistic::count && covers(count, rows, rules.minCoverage)) {
+      out.writeInt(count);
+    } else if (count > 0 && covers(count, rows, rules.minCoverage)) {
+      out.writeShortestNumber(accumulators.statisticOf(c, period, rules.statistic));
+    }
+  }
+  out.put('\n');
 }
 
 }  // namespace skarvel

@@ -7,8 +7,6 @@ namespace skarvel {
 
 namespace {
 
-constexpr std::int32_t kCloseHour = 24;
-
 bool isLeapYear(std::int32_t year) {
   return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
 }
@@ -144,6 +142,8 @@ double Accumulators::statisticOf(std::size_t column, Period period, Statistic st
       return extremes_[column][period].min;
     case Statistic::max:
       return extremes_[column][period].max;
+    case Statistic::count:
+      return static_cast<double>(columns_[column][period].count);
     case Statistic::mean:
       break;
   }
@@ -199,7 +199,7 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRule
       input.skipLine();
     }
 
-    if (stamp.hour == kCloseHour) {
+    if (stamp.hour == rules.closeHour) {
       if (state.errorFlag) {
         return;  // a day with unreadable values is dropped, with its open month
       }
@@ -210,7 +210,7 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRule
     }
     if (state.errorFlag) {
       state.valuesAccepted += acceptedInDay(state.accumulators);
-      if (stamp.hour < kCloseHour) {
+      if (stamp.hour < rules.closeHour) {
         // The loop stopped inside a day: the open day and month count for the totals.
         state.accumulators.merge(Period::day, Period::month);
         state.accumulators.merge(Period::month, Period::total);

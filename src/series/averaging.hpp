@@ -15,7 +15,8 @@
 
 namespace skarvel {
 
-// The four leading integer fields of a data row. Hour 24 marks the last time step of a day.
+// The four leading integer fields of a data row. Hour 24 (SummaryRules::closeHour) marks the
+// last time step of a day.
 struct RecordStamp {
   std::int32_t year = 0;
   std::int32_t month = 0;
@@ -33,13 +34,16 @@ inline constexpr std::string_view MissingMarker = "-9999";
 // therefore never close.
 std::int32_t DaysInMonth(std::int32_t month, std::int32_t year);
 
-// The periods the engine keeps for every column. A day closes on its hour-24 row, a month on the
+// The periods the engine keeps for every column. A day closes on its close-hour row, a month on the
 // close of its last day, a year on the close of its last month; the total spans the run.
 enum class Period : std::uint8_t { day, month, year, total };
 inline constexpr std::size_t kPeriodCount = 4;
 
 // What a row shows per column and period.
-enum class Statistic { mean, sum, min, max };
+enum class Statistic { mean, sum, min, max, count };
+
+// The hour of the row that closes a day, unless the options say otherwise.
+inline constexpr std::int32_t kDefaultCloseHour = 24;
 
 // The rules of one run, fixed when the options are read.
 struct SummaryRules {
@@ -49,6 +53,8 @@ struct SummaryRules {
   double minCoverage = 0.0;
   // A month close of this month also closes the year.
   std::int32_t yearLastMonth = 12;
+  // The hour of a day's last row: that row closes the day. 23 reads hours labelled 0..23.
+  std::int32_t closeHour = kDefaultCloseHour;
 };
 
 inline constexpr double kNoMinimum = std::numeric_limits<double>::infinity();
@@ -116,7 +122,8 @@ class Accumulators {
     return columns_[column][period].count;
   }
   std::int64_t rows(Period period) const { return rows_[static_cast<std::size_t>(period)]; }
-  // The statistic of one column over one period; meaningful when its count is above 0.
+  // The statistic of one column over one period; meaningful when its count is above 0. For
+  // Statistic::count it is the count itself, which writers show as an integer.
   double statisticOf(std::size_t column, Period period, Statistic statistic) const;
 
   void countRow() { ++rows_[static_cast<std::size_t>(Period::day)]; }

@@ -186,13 +186,23 @@ bool InputReader::skipSpace() {
 }
 
 template <typename Number, typename Scan>
-bool InputReader::readNumber(Number& value, Scan scan) {
+bool InputReader::readNumber(Number& value, Scan scan, bool missingAllowed) {
   if (!skipSpace()) {
     return false;
   }
   for (;;) {
     const NumberScan scanned = scan(pos_, value);
     if (scanned.next != end_ || sourceDone_) {
+      if (!scanned.ok && missingAllowed) {
+        const MissingText missing = takeMissingText();
+        if (missing == MissingText::taken) {
+          value = static_cast<Number>(kMissingTokenValue);
+          return true;
+        }
+        if (missing == MissingText::refilled) {
+          continue;  // the buffer moved: scan the token again
+        }
+      }
       const std::ptrdiff_t consumed = scanned.next - pos_;
       if (!scanned.ok && !firstFailure_) {
         noteFailure(pos_);  // may move the buffered text
@@ -202,6 +212,23 @@ bool InputReader::readNumber(Number& value, Scan scan) {
     }
     refill();  // the token may go on in the next block: scan it again from its start
   }
+}
+
+InputReader::MissingText InputReader::takeMissingText() {
+  if (missingTexts_.empty()) {
+    return MissingText::notTaken;
+  }
+  const char* tokenEnd = std::find_if(pos_, static_cast<const char*>(end_), isSpace);
+  if (tokenEnd == end_ && !sourceDone_) {
+    refill();  // moves the buffered text even when nothing is added
+    return MissingText::refilled;
+  }
+  const std::string_view token(pos_, static_cast<std::size_t>(tokenEnd - pos_));
+  if (std::find(missingTexts_.begin(), missingTexts_.end(), token) == missingTexts_.end()) {
+    return MissingText::notTaken;
+  }
+  pos_ = tokenEnd;
+  return MissingText::taken;
 }
 
 bool InputReader::readInt(std::int32_t& value) {
@@ -219,7 +246,7 @@ bool InputReader::readValueSlowly(double& value) {
     }
     if (pos_ != end_ && !isSpace(*pos_)) {
       // A token that goes on in the next block, or one that is no number.
-      return readNumber(value, scanDoublePadded);
+      return readNumber(value, scanDoublePadded, true);
     }
     if (!skipSpaceAcrossLines()) {
       return false;

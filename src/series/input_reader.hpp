@@ -80,7 +80,9 @@ class InputReader {
   bool readDouble(double& value);
 
   // readDouble for the values of a data row: notes each value that had to be read across a
-  // line end (linesCrossed()). The usual value, behind blanks or tabs, is read inline.
+  // line end (linesCrossed()). A token that is no number but equals one of the missing texts
+  // is consumed and reads as kMissingTokenValue. The usual value, behind blanks or tabs, is
+  // read inline.
   bool readValue(double& value) {
     while (*pos_ == ' ' || *pos_ == '\t') {
       ++pos_;
@@ -92,6 +94,12 @@ class InputReader {
     }
     return readValueSlowly(value);
   }
+
+  // The texts that mark a missing value in place of a number (such as "NA"), for readValue.
+  // Looked at only where a conversion fails.
+  void setMissingTexts(std::vector<std::string> texts) { missingTexts_ = std::move(texts); }
+  // What readValue gives for a missing text: at or below every missing-value threshold.
+  static constexpr double kMissingTokenValue = -9999.0;
 
   // skipLine for the end of a data row whose values were all read: notes a rest of the line
   // that holds more than white space (extraText()).
@@ -128,9 +136,13 @@ class InputReader {
   bool skipSpace();
   bool refill();
   // Skips white space and scans one number with `scan`, refilling when it reaches the end of
-  // the buffered text.
+  // the buffered text. With `missingAllowed`, a failed token that is a missing text is taken.
   template <typename Number, typename Scan>
-  bool readNumber(Number& value, Scan scan);
+  bool readNumber(Number& value, Scan scan, bool missingAllowed = false);
+  enum class MissingText { taken, notTaken, refilled };
+  // Consumes the white-space delimited token at the reading position when it equals a missing
+  // text; `refilled` when the buffer had to be refilled to see the whole token first.
+  MissingText takeMissingText();
   // Bytes the buffer can hold as text, without the sentinel and padding behind it.
   std::size_t capacity() const { return buffer_.size() - kReadPadding; }
   std::size_t readBlock(char* into, std::size_t size);
@@ -166,6 +178,7 @@ class InputReader {
   Occurrence linesCrossed_;
   Occurrence extraText_;
   std::function<void()> blockObserver_;
+  std::vector<std::string> missingTexts_;
 };
 
 }  // namespace skarvel

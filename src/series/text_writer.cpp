@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -91,6 +92,16 @@ void TextWriter::writeInt(std::int64_t value) {
 void TextWriter::writeNumber(double value) {
   char* out = reserve(kMaxNumberText);
   used_ = static_cast<std::size_t>(formatNumber(out, value) - buffer_.data());
+}
+
+void TextWriter::writeShortestNumber(double value) {
+  if (std::isnan(value)) {
+    write("nan");  // never "-nan"
+    return;
+  }
+  constexpr std::size_t kLongest = 32;
+  char* out = reserve(kLongest);
+  used_ = static_cast<std::size_t>(std::to_chars(out, out + kLongest, value).ptr - buffer_.data());
 }
 
 bool TextWriter::flush() {

@@ -32,6 +32,8 @@ class TextWriter {
   void put(char c);
   void writeInt(std::int64_t value);
   void writeNumber(double value);
+  // The shortest text that reads back as the same double; "inf", "-inf", "nan".
+  void writeShortestNumber(double value);
 
   // Writes the buffer to the file. False when this or an earlier write failed.
   bool flush();

@@ -162,6 +162,8 @@ const char* statisticName(Statistic statistic) {
       return "sum";
     case Statistic::min:
       return "min";
+    case Statistic::count:
+      return "count";
     case Statistic::max:
       break;
   }
@@ -245,13 +247,22 @@ TEST(CommandLine, EndsOptionsAtTheFileNameOrDoubleDash) {
       {{"--", "--"}, "run mean last=12 coverage=0 [--]"},
       {{"--", "--help"}, "run mean last=12 coverage=0 [--help]"},
       {{"-"}, "run mean last=12 coverage=0 [-]"},
-      {{"-", "--stat=sum"}, "run mean last=12 coverage=0 [-|--stat=sum]"},
-      {{"flow.dat", "--yearly"}, "run mean last=12 coverage=0 [flow.dat|--yearly]"},
-      {{"flow.dat", "-1", "-x"}, "run mean last=12 coverage=0 [flow.dat|-1|-x]"},
-      {{"flow.dat", "--help"}, "run mean last=12 coverage=0 [flow.dat|--help]"},
+      {{"-", "--stat=sum"},
+       "error: the header-row count must be a number or \"auto\", not '--stat=sum' (options go "
+       "before the file name)"},
+      {{"flow.dat", "--yearly"},
+       "error: the header-row count must be a number or \"auto\", not '--yearly' (options go "
+       "before the file name)"},
+      {{"flow.dat", "-1", "-x"},
+       "error: the number of value columns must be a number or \"auto\", not '-x'"},
+      {{"flow.dat", "--help"},
+       "error: the header-row count must be a number or \"auto\", not '--help' (options go "
+       "before the file name)"},
       {{"--yearly", "flow.dat", "3", "4", "5"},
        "run mean yearly last=12 coverage=0 [flow.dat|3|4|5]"},
-      {{"", "--yearly"}, "run mean last=12 coverage=0 [|--yearly]"},
+      {{"", "--yearly"},
+       "error: the header-row count must be a number or \"auto\", not '--yearly' (options go "
+       "before the file name)"},
   });
 }
 
@@ -277,11 +288,12 @@ TEST(CommandLine, RejectsMalformedAndUnknownOptions) {
       {{"-stat=sum", "flow.dat"}, "error: unknown option -stat=sum"},
       {{"--yearly=1", "flow.dat"}, "error: --yearly takes no value"},
       {{"--yearly=", "flow.dat"}, "error: --yearly takes no value"},
-      {{"--stat=median", "flow.dat"}, "error: --stat must be mean, sum, min or max, not 'median'"},
-      {{"--stat=Sum", "flow.dat"}, "error: --stat must be mean, sum, min or max, not 'Sum'"},
-      {{"--stat=", "flow.dat"}, "error: --stat must be mean, sum, min or max, not ''"},
+      {{"--stat=median", "flow.dat"},
+       "error: --stat must be mean, sum, min, max or count, not 'median'"},
+      {{"--stat=Sum", "flow.dat"}, "error: --stat must be mean, sum, min, max or count, not 'Sum'"},
+      {{"--stat=", "flow.dat"}, "error: --stat must be mean, sum, min, max or count, not ''"},
       {{"--stat", "--yearly", "flow.dat"},
-       "error: --stat must be mean, sum, min or max, not '--yearly'"},
+       "error: --stat must be mean, sum, min, max or count, not '--yearly'"},
       {{"--year-start=0", "flow.dat"}, "error: --year-start must be a month from 1 to 12, not '0'"},
       {{"--year-start=13", "flow.dat"},
        "error: --year-start must be a month from 1 to 12, not '13'"},

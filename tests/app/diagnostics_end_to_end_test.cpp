@@ -16,7 +16,7 @@ class DiagnosticsEndToEnd : public EndToEnd {};
 const std::string kWarning = "skarvel: warning: ";
 const std::string kNoDay =
     "no row closed a day in 48 rows (a day closes on its row with hour 24; hours 0..23? skarvel "
-    "expects the day's last step as hour 24)\n";
+    "expects the day's last step as hour 24, or use --day-ends=23)\n";
 const std::string kNotNumbers = " (missing values must be numbers, such as -9999)\n";
 
 // Both files hold the same lines: the labelled header and the final row.
@@ -144,7 +144,7 @@ TEST_F(DiagnosticsEndToEnd, CommonMistakes) {
            "(values are separated by blanks or tabs)\n" +
            kWarning +
            "no row closed a day in 3 rows (a day closes on its row with hour 24; hours 0..23? "
-           "skarvel expects the day's last step as hour 24)\n" +
+           "skarvel expects the day's last step as hour 24, or use --day-ends=23)\n" +
            kWarning +
            "the input ended inside a day (last row 2001 1 3 7): its 3 rows are in no daily row, "
            "only in the final row\n"},

@@ -11,11 +11,19 @@ class OptionsEndToEnd : public EndToEnd {};
 
 const std::string kOptions =
     "options, before <filename> (\"--\" ends them):\n"
-    "  --stat=mean|sum|min|max  the value per column and period (default mean)\n"
+    "  --stat=mean|sum|min|max|count\n"
+    "                           the value per column and period (default mean); count: the\n"
+    "                           number of valid values\n"
     "  --yearly                 also write the yearly file (letter y)\n"
     "  --year-start=M           first month of the year, 1 to 12 (default 1); implies --yearly\n"
     "  --min-coverage=P         show a column's value for a period only when at least P percent\n"
     "                           of the period's rows have a valid value in it (default 0)\n"
+    "  --day-ends=H             the row with hour H, 0 to 24, closes the day (default 24);\n"
+    "                           --day-ends=23 for hours 0..23\n"
+    "  --missing=TEXT[,TEXT...] tokens that are missing values, like -9999: --missing=NA,nan\n"
+    "  --format=classic|csv     the files to write: the classic files (default), or instead\n"
+    "                           comma-separated files: flow.dat gives flow_daily.csv,\n"
+    "                           flow_monthly.csv (and flow_yearly.csv)\n"
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"
@@ -183,8 +191,8 @@ TEST_F(OptionsEndToEnd, OptionErrors) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--mean", "flow.dat"}, "unknown option --mean"},
       {{"-x", "flow.dat"}, "unknown option -x"},
-      {{"--stat=avg", "flow.dat"}, "--stat must be mean, sum, min or max, not 'avg'"},
-      {{"--stat=", "flow.dat"}, "--stat must be mean, sum, min or max, not ''"},
+      {{"--stat=avg", "flow.dat"}, "--stat must be mean, sum, min, max or count, not 'avg'"},
+      {{"--stat=", "flow.dat"}, "--stat must be mean, sum, min, max or count, not ''"},
       {{"--stat"}, "option --stat needs a value"},
       {{"--year-start=0", "flow.dat"}, "--year-start must be a month from 1 to 12, not '0'"},
       {{"--year-start=13", "flow.dat"}, "--year-start must be a month from 1 to 12, not '13'"},

@@ -49,7 +49,7 @@ struct ReportCase {
 
 const std::string kNoDay =
     " (a day closes on its row with hour 24; hours 0..23? skarvel expects the day's last step as "
-    "hour 24)";
+    "hour 24, or use --day-ends=23)";
 const std::string kNotNumbers = " (missing values must be numbers, such as -9999)";
 
 TEST(RunReport, WarningsForEachRule) {

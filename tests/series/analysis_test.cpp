@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace skarvel {
 namespace {
@@ -97,6 +98,30 @@ TEST(CountColumns, CountsVeryWideRows) {
   row += "\n";
   std::string rest;
   EXPECT_EQ(countColumns(row, rest), 100000);
+}
+
+TEST(CountColumns, CountsMissingTextsAsColumns) {
+  const std::vector<std::string> texts = {"NA", "nan"};
+  struct Case {
+    std::string row;
+    std::int32_t columns;
+    std::string rest;
+  };
+  const Case cases[] = {
+      {"2001 1 1 1 NA 2 nan\n", 3, ""},
+      {"2001 1 1 1 NA\n", 1, ""},
+      {"2001 1 1 1 NA\r\n", 1, ""},
+      {"2001 1 1 1 1 NAN 2\n", 1, "2\n\t"},
+      {"2001 1 1 1 NA, 2\n", 0, "2\n\t"},
+      {"NA 1 1 1 1\n", 1, ""},  // the stamp tokens are not looked at
+  };
+  for (const Case& c : cases) {
+    std::string rest;
+    EXPECT_EQ(countColumns(c.row, rest, texts), c.columns) << c.row;
+    EXPECT_EQ(rest, c.rest) << c.row;
+  }
+  std::string rest;
+  EXPECT_EQ(countColumns("2001 1 1 1 NA 2\n", rest), 0);  // without texts, as before
 }
 
 }  // namespace

@@ -238,7 +238,8 @@ class ThreeFiles {
   ThreeFiles() {
     for (const AveragesKind& kind : {kDailyFile, kMonthlyFile, kYearlyFile}) {
       handles_.emplace_back(std::tmpfile());
-      files_.push_back({kind, "out", std::nullopt, TextWriter::borrowing(handles_.back().get())});
+      files_.push_back({kind, "out", std::nullopt, TextWriter::borrowing(handles_.back().get()),
+                        FileLayout::classic});
     }
   }
 

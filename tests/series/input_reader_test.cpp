@@ -553,5 +553,58 @@ TEST(InputReader, ReadsAFileAsItReadsTheSameBytesInMemory) {
   EXPECT_TRUE(seen("rest x 7\n"));
 }
 
+TEST(InputReader, ReadsMissingTextsWhereANumberFails) {
+  const std::string bytes = "1 NA\t2 nan\n- NA\nNAN";
+  InputReader reader(ByteSource::ofBytes(bytes));
+  reader.setMissingTexts({"NA", "nan", "-"});
+  std::vector<double> values;
+  double value = 0.0;
+  while (reader.readValue(value)) {
+    values.push_back(value);
+  }
+  const double m = InputReader::kMissingTokenValue;
+  EXPECT_EQ(values, (std::vector<double>{1, m, 2, m, m, m}));
+  ASSERT_TRUE(reader.firstFailure());  // the texts are matched exactly, letter case included
+  EXPECT_EQ(reader.firstFailure()->text, "NAN");
+  EXPECT_EQ(reader.firstFailure()->offset, 16);
+}
+
+TEST(InputReader, MissingTextsMatchWholeTokensOnly) {
+  for (const std::string bytes : {"NA,", "-NA", "NAx", "xNA"}) {
+    InputReader reader(ByteSource::ofBytes(bytes + " 5"));
+    reader.setMissingTexts({"NA"});
+    double value = 0.0;
+    EXPECT_FALSE(reader.readValue(value)) << bytes;
+    ASSERT_TRUE(reader.firstFailure()) << bytes;
+  }
+  // Stamp fields are integers, never missing texts.
+  InputReader reader(ByteSource::ofBytes("NA 1"));
+  reader.setMissingTexts({"NA"});
+  std::int32_t year = 0;
+  EXPECT_FALSE(reader.readInt(year));
+}
+
+TEST(InputReader, MissingTextAcrossABlockBoundary) {
+  // The first block of 1 MiB ends inside "nan"; the next token is the last of the bytes.
+  std::string bytes;
+  while (bytes.size() < (std::size_t{1} << 20) - 8) {
+    bytes += "1 ";
+  }
+  bytes.resize((std::size_t{1} << 20) - 2, ' ');
+  bytes += "nan 7";
+  InputReader reader(ByteSource::ofBytes(bytes));
+  reader.setMissingTexts({"nan"});
+  std::vector<double> values;
+  double value = 0.0;
+  while (reader.readValue(value)) {
+    values.push_back(value);
+  }
+  EXPECT_FALSE(reader.firstFailure());
+  ASSERT_EQ(values.size(), (std::size_t{1} << 19) - 4 + 2);
+  EXPECT_EQ(values[values.size() - 3], 1.0);
+  EXPECT_EQ(values[values.size() - 2], InputReader::kMissingTokenValue);
+  EXPECT_EQ(values.back(), 7.0);
+}
+
 }  // namespace
 }  // namespace skarvel
