@@ -571,7 +571,8 @@ TEST(InputReader, ReadsMissingTextsWhereANumberFails) {
 
 TEST(InputReader, MissingTextsMatchWholeTokensOnly) {
   for (const std::string bytes : {"NA,", "-NA", "NAx", "xNA"}) {
-    InputReader reader(ByteSource::ofBytes(bytes + " 5"));
+    const std::string text = bytes + " 5";  // the source only views its bytes
+    InputReader reader(ByteSource::ofBytes(text));
     reader.setMissingTexts({"NA"});
     double value = 0.0;
     EXPECT_FALSE(reader.readValue(value)) << bytes;
