@@ -4,13 +4,14 @@
 #include <vector>
 
 #include "exit_status.hpp"
+#include "platform.hpp"
 #include "run_driver.hpp"
 
 int main(int argc, char** argv) {
   using skarvel::exitCode;
   using skarvel::ExitStatus;
   try {
-    const std::vector<std::string> args(argv, argv + argc);
+    const std::vector<std::string> args = skarvel::platform::commandLineArguments(argc, argv);
     return exitCode(skarvel::runSkarvel(args, stdout));
   } catch (const std::bad_alloc&) {
     std::fputs("error: not enough memory\n", stdout);

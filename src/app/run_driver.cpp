@@ -46,7 +46,7 @@ using StepResult = std::optional<ExitStatus>;
 // The run's working state: names, the first data row and the counts the analysis fixes.
 struct RunState {
   std::string inputPath;  // as given; every message names the input so
-  std::string labelName;  // the input name in the header labels; may gain ".$$$"
+  std::string labelName;  // the input name for the header labels; may gain ".$$$"
   std::string firstDataRow;
   std::string columnNote;      // shown after the column count: a base name, or the rest of the row
   std::int32_t headrows = -1;  // negative: detect
@@ -59,10 +59,11 @@ struct PlannedOutput {
   std::string name;
 };
 
+// Writes `what` and the file name, a line of its own.
 ExitStatus report(TextWriter& console, std::string_view what, std::string_view name,
                   ExitStatus status) {
   console.write(what);
-  console.write(name);
+  console.write(platform::nameInText(name));
   console.put('\n');
   return status;
 }
@@ -126,12 +127,12 @@ StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& output
     SafeName derived = deriveSafeOutputName(output.kind.letter, state.labelName, denotesInput);
     if (derived.outcome == NameOutcome::wouldOverwriteInput) {
       console.write("error: output file ");
-      console.write(derived.derived.name);
+      console.write(platform::nameInText(derived.derived.name));
       console.write(" would overwrite the input file\n");
       return ExitStatus::outputError;
     }
     output.name = std::move(derived.derived.name);
-    state.columnNote = std::move(derived.derived.base);
+    state.columnNote = platform::nameInText(derived.derived.base);
   }
   return std::nullopt;
 }
@@ -178,7 +179,7 @@ StepResult analyseInput(InputReader& input, RunState& state,
 StepResult averageInput(InputReader& input, const RunState& state, RecordLoopState& loop,
                         const SummaryRules& rules, std::vector<AveragesFile>& files,
                         TextWriter& console) {
-  copyHeaders(input, state.headrows, state.labelName, files);
+  copyHeaders(input, state.headrows, platform::nameInText(state.labelName), files);
   RunOutputs outputs(files, console, rules);
   runRecordLoop(input, loop, rules, outputs);
   if (input.failed()) {
