@@ -171,8 +171,13 @@ inline ToolRun runToolIn(const std::filesystem::path& workFolder,
     commandLine += L" " + quoteArgument(wideOf(argument));
   }
   SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const HANDLE console = CreateFileW(consoleFile.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+  const HANDLE console = CreateFileW(consoleFile.wstring().c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (console == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot create " << utf8Of(consoleFile) << ": error " << GetLastError();
+    return {};
+  }
   const HANDLE nothing = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      &inherited, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOW startup{};
@@ -183,7 +188,10 @@ inline ToolRun runToolIn(const std::filesystem::path& workFolder,
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION process{};
   ToolRun run;
-  if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+  // Without a console of its own: under Wine a console program given one gets a console host
+  // process that holds copies of its standard handles (and its current folder) for a while
+  // after the program has ended, so the next run could not create the console file anew.
+  if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
                      nullptr, workFolder.wstring().c_str(), &startup, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
