@@ -2,7 +2,8 @@
 #   apt-get install g++-mingw-w64-x86-64-posix wine64
 # The programs are linked statically (C++ runtime, libgcc, winpthreads), so skarvel.exe runs
 # alone. Tests and other build-time runs of Windows programs go through Wine; with
-# SKARVEL_WINEPREFIX set (the windows preset does), in a Wine prefix of their own, quietly.
+# SKARVEL_WINEPREFIX set (the windows preset does), through cmake/wine-emulator.sh, in a Wine
+# prefix of their own.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -20,13 +21,14 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 if(NOT CMAKE_CROSSCOMPILING_EMULATOR)
-  # Debian's wine64 package keeps its loader out of PATH; the wine package adds a wrapper.
+  # Debian's wine64 package keeps its loader and server out of PATH; the wine package adds
+  # wrappers.
   find_program(SKARVEL_WINE NAMES wine wine64 PATHS /usr/lib/wine)
-  if(SKARVEL_WINE AND SKARVEL_WINEPREFIX)
-    # Mono and Gecko are never needed and would only slow down the creation of the prefix.
+  find_program(SKARVEL_WINESERVER NAMES wineserver PATHS /usr/lib/wine)
+  if(SKARVEL_WINE AND SKARVEL_WINESERVER AND SKARVEL_WINEPREFIX)
     set(CMAKE_CROSSCOMPILING_EMULATOR
-        env WINEPREFIX=${SKARVEL_WINEPREFIX} WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-        ${SKARVEL_WINE})
+        /bin/sh ${CMAKE_CURRENT_LIST_DIR}/wine-emulator.sh ${SKARVEL_WINEPREFIX} ${SKARVEL_WINE}
+        ${SKARVEL_WINESERVER})
   elseif(SKARVEL_WINE)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${SKARVEL_WINE})
   endif()

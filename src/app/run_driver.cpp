@@ -46,7 +46,7 @@ using StepResult = std::optional<ExitStatus>;
 // The run's working state: names, the first data row and the counts the analysis fixes.
 struct RunState {
   std::string inputPath;  // as given; every message names the input so
-  std::string labelName;  // the input name for the header labels; may gain ".$$$"
+  std::string labelName;  // the input name in the header labels; may gain ".$$$"
   std::string firstDataRow;
   std::string columnNote;      // shown after the column count: a base name, or the rest of the row
   std::int32_t headrows = -1;  // negative: detect
