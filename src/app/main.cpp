@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   skarvel::platform::ensureStandardDescriptors();
   skarvel::platform::installSignalHandlers();
   try {
-    const std::vector<std::string> args(argv, argv + argc);
+    const std::vector<std::string> args = skarvel::platform::commandLineArguments(argc, argv);
     return exitCode(skarvel::runSkarvel(args, stdout, stderr));
   } catch (const std::bad_alloc&) {
     std::fputs("error: not enough memory\n", stdout);

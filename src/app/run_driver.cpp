@@ -89,12 +89,12 @@ struct PlannedOutput {
 ExitStatus report(const Console& console, std::string_view what, std::string_view name,
                   int errorNumber, ExitStatus status) {
   console.errors.write(what);
-  console.errors.write(name);
+  console.errors.write(platform::nameInText(name));
   console.errors.put('\n');
   console.errors.flush();
   console.diagnostics.write("skarvel: ");
   console.diagnostics.write(what);
-  console.diagnostics.write(name);
+  console.diagnostics.write(platform::nameInText(name));
   console.diagnostics.write(": ");
   console.diagnostics.write(platform::errorText(errorNumber));
   console.diagnostics.put('\n');
@@ -169,16 +169,16 @@ StepResult deriveOutputNames(RunState& state, std::vector<PlannedOutput>& output
             : deriveSafeOutputName(output.kind.letter, state.labelName, denotesInput);
     if (derived.outcome == NameOutcome::wouldOverwriteInput) {
       console.errors.write("error: output file ");
-      console.errors.write(derived.derived.name);
+      console.errors.write(platform::nameInText(derived.derived.name));
       console.errors.write(" would overwrite the input file\n");
       return ExitStatus::outputError;
     }
     output.name = std::move(derived.derived.name);
-    state.columnNote = std::move(derived.derived.base);
+    state.columnNote = platform::nameInText(derived.derived.base);
     if (output.layout == FileLayout::csv) {
       // The console shows what it shows for the classic files.
       std::string labelName = state.labelName;
-      state.columnNote = deriveOutputName(kDailyFile.letter, labelName).base;
+      state.columnNote = platform::nameInText(deriveOutputName(kDailyFile.letter, labelName).base);
     }
   }
   return std::nullopt;
@@ -190,9 +190,9 @@ StepResult refuseAliasedOutputs(const std::vector<PlannedOutput>& outputs, const
     for (std::size_t j = i + 1; j < outputs.size(); ++j) {
       if (platform::sameTarget(outputs[i].name, outputs[j].name)) {
         console.errors.write("error: output files ");
-        console.errors.write(outputs[i].name);
+        console.errors.write(platform::nameInText(outputs[i].name));
         console.errors.write(" and ");
-        console.errors.write(outputs[j].name);
+        console.errors.write(platform::nameInText(outputs[j].name));
         console.errors.write(" are the same file\n");
         return ExitStatus::outputError;
       }
@@ -363,7 +363,8 @@ StepResult averageInput(InputReader& input, const RunState& state, RecordLoopSta
                         const CommandLine& commandLine, std::vector<AveragesFile>& files,
                         const Console& console) {
   const Options& options = commandLine.options;
-  const std::string lastHeader = copyHeaders(input, state.headrows, state.labelName, files);
+  const std::string lastHeader =
+      copyHeaders(input, state.headrows, platform::nameInText(state.labelName), files);
   for (AveragesFile& file : files) {
     if (file.layout == FileLayout::csv) {
       writeCsvHeader(file.writer, csvColumnNames(lastHeader, state.valueColumns));

@@ -72,7 +72,7 @@ TEST_F(EndToEnd, RefusalTruncatesNoOtherFile) {
   const ToolRun result = run(kSmallInput, {}, "q.m$$");
   EXPECT_EQ(result.status, 3);
   EXPECT_EQ(result.console, kBanner + "error: output file q.m$$ would overwrite the input file\n");
-  EXPECT_EQ(file("q.t$$"), "keep me\n");
+  EXPECT_EQ(rawFile("q.t$$"), "keep me\n");
 }
 
 #ifndef _WIN32

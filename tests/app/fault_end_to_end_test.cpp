@@ -51,7 +51,7 @@ TEST_F(Unprivileged, ReadOnlyFolder) {
   EXPECT_EQ(result.status, 3);
   EXPECT_EQ(result.console, kBanner + "error creating file flow.tat\n");
   EXPECT_EQ(folder.listing(), std::vector<std::string>{"flow.dat"});
-  EXPECT_EQ(file("flow.dat"), kInput);
+  EXPECT_EQ(rawFile("flow.dat"), kInput);
 }
 
 TEST_F(Unprivileged, UnreadableInput) {
@@ -63,7 +63,7 @@ TEST_F(Unprivileged, UnreadableInput) {
   EXPECT_EQ(result.status, 2);
   EXPECT_EQ(result.console, kBanner + "error opening file flow.dat\n");
   EXPECT_EQ(folder.listing(), std::vector<std::string>{"flow.dat"});
-  EXPECT_EQ(file("flow.dat"), kInput);
+  EXPECT_EQ(rawFile("flow.dat"), kInput);
 }
 
 TEST_F(FaultEndToEnd, InputThatCannotBeReadTwice) {

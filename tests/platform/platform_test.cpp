@@ -1,5 +1,7 @@
 // The platform layer on a real file system: when two names denote one file, what opens for
 // reading, and what ends the directory part of a path.
+// The conversions that carry file names between the tool's UTF-8 and the UTF-16 of the Windows
+// file API: exact for every name Windows can hold, including unpaired surrogates.
 #include "platform.hpp"
 
 #include <gtest/gtest.h>
@@ -114,3 +116,77 @@ TEST(PathSeparator, EndsTheDirectoryPart) {
 
 }  // namespace
 }  // namespace skarvel
+#include "seeded_random.hpp"
+
+namespace skarvel::platform {
+namespace {
+
+struct Encoded {
+  const char* what;
+  std::u16string utf16;
+  std::string utf8;
+};
+
+TEST(Utf16Conversion, BothWays) {
+  const Encoded cases[] = {
+      {"empty", u"", ""},
+      {"ASCII", u"flow.dat", "flow.dat"},
+      {"last one-byte", u"\u007F", "\x7F"},
+      {"first two-byte", u"\u0080", "\xC2\x80"},
+      {"S with caron", u"\u0160ibenik", "\xC5\xA0ibenik"},
+      {"last two-byte", u"\u07FF", "\xDF\xBF"},
+      {"first three-byte", u"\u0800", "\xE0\xA0\x80"},
+      {"Tokyo", u"\u6771\u4EAC.dat", "\xE6\x9D\xB1\xE4\xBA\xAC.dat"},
+      {"last of the basic plane", u"\uFFFF", "\xEF\xBF\xBF"},
+      {"first surrogate pair", u"\U00010000", "\xF0\x90\x80\x80"},
+      {"last code point", u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},
+      {"unpaired high surrogate", std::u16string{0xD800, u'a'},
+       "\xED\xA0\x80"
+       "a"},
+      {"unpaired low surrogate", std::u16string{0xDFFF}, "\xED\xBF\xBF"},
+      {"low before high", std::u16string{0xDC00, 0xD800}, "\xED\xB0\x80\xED\xA0\x80"},
+      {"high surrogate at the end", std::u16string{u'x', 0xDBFF}, "x\xED\xAF\xBF"},
+  };
+  for (const Encoded& c : cases) {
+    EXPECT_EQ(utf8FromUtf16(c.utf16), c.utf8) << c.what;
+    EXPECT_EQ(utf16FromUtf8(c.utf8), c.utf16) << c.what;
+  }
+}
+
+TEST(Utf16Conversion, MalformedUtf8ReadsAsReplacementPerByte) {
+  const Encoded cases[] = {
+      {"lone continuation byte", u"a\uFFFDb",
+       "a\x80"
+       "b"},
+      {"overlong two-byte lead", u"\uFFFD\uFFFD", "\xC0\xAF"},
+      {"overlong three-byte form", u"\uFFFD\uFFFD\uFFFD", "\xE0\x80\xAF"},
+      {"overlong four-byte form", u"\uFFFD\uFFFD\uFFFD\uFFFD", "\xF0\x80\x80\xAF"},
+      {"beyond U+10FFFF", u"\uFFFD\uFFFD\uFFFD\uFFFD", "\xF4\x90\x80\x80"},
+      {"lead byte F5", u"\uFFFD\uFFFD", "\xF5\x80"},
+      {"cut short by the end", u"ab\uFFFD\uFFFD", "ab\xE6\x9D"},
+      {"cut short by an ASCII byte", u"\uFFFD\uFFFDa",
+       "\xE6\x9D"
+       "a"},
+  };
+  for (const Encoded& c : cases) {
+    EXPECT_EQ(utf16FromUtf8(c.utf8), c.utf16) << c.what;
+  }
+}
+
+TEST(Utf16Conversion, EveryUtf16StringComesBackWhole) {
+  // Units drawn mostly from the surrogate range and its borders, where pairing decides.
+  const char16_t kUnits[] = {u'a',   0x7F,   0x80,   0x7FF,  0x800,  0xD7FF, 0xD800,
+                             0xDBFF, 0xDC00, 0xDFFF, 0xE000, 0xFFFD, 0xFFFF};
+  skarvel::testing::SeededRandom random(7);
+  for (int round = 0; round < 2000; ++round) {
+    std::u16string text;
+    const int length = random.below(8);
+    for (int k = 0; k < length; ++k) {
+      text += kUnits[random.below(static_cast<int>(std::size(kUnits)))];
+    }
+    ASSERT_EQ(utf16FromUtf8(utf8FromUtf16(text)), text) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace skarvel::platform

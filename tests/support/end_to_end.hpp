@@ -26,16 +26,21 @@ class EndToEnd : public ::testing::Test {
   // and `arguments` after it, and checks that the input is left as it was.
   ToolRun run(const std::string& content, std::vector<std::string> arguments = {},
               const std::string& name = "flow.dat", std::vector<std::string> options = {}) {
-    writeFile(folder.work() / name, content);
-    arguments.insert(arguments.begin(), name);
-    arguments.insert(arguments.begin(), options.begin(), options.end());
-    ToolRun result = runTool(folder, arguments);
-    EXPECT_EQ(readFile(folder.work() / name), content) << "the input was changed";
+    writeFile(folder.work() / pathOf(name), content);
+    std::vector<std::string> words = std::move(options);
+    words.push_back(name);
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    ToolRun result = runTool(folder, words);
+    EXPECT_EQ(readFile(folder.work() / pathOf(name)), content) << "the input was changed";
     return result;
   }
-  std::string file(const std::string& name) const { return readFile(folder.work() / name); }
+  // A file the tool wrote, with the platform's line end read as "\n".
+  std::string file(const std::string& name) const { return fromPlatformText(rawFile(name), name); }
+  std::string rawFile(const std::string& name) const {
+    return readFile(folder.work() / pathOf(name));
+  }
   bool exists(const std::string& name) const {
-    return std::filesystem::exists(folder.work() / name);
+    return std::filesystem::exists(folder.work() / pathOf(name));
   }
 
   TempFolder folder;

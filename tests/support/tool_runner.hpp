@@ -1,6 +1,13 @@
 // Runs the built skarvel binary in a temporary folder and reads back what it left there.
+//
+// Names in the tests are UTF-8 on every platform. On Windows the tool is started directly
+// (CreateProcessW, no shell) with the work folder as its current directory, on whatever drive
+// that is, and its text is read back with CR LF as the line end that is expected of it.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,11 +16,30 @@
 #include <string>
 #include <vector>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #endif
 
 namespace skarvel::testing {
+
+// A path from a UTF-8 name, the same on every platform.
+inline std::filesystem::path pathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// The UTF-8 spelling of a path.
+inline std::string utf8Of(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 inline std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -25,6 +51,29 @@ inline std::string readFile(const std::filesystem::path& path) {
 inline void writeFile(const std::filesystem::path& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary);
   out << content;
+}
+
+// Text the tool wrote, with the platform's line end read as "\n". On Windows every LF must come
+// as CR LF (a bare LF fails the test: it was written in the wrong mode); elsewhere the bytes are
+// returned as they are.
+inline std::string fromPlatformText(const std::string& raw, const std::string& what) {
+#ifdef _WIN32
+  std::string text;
+  text.reserve(raw.size());
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
+      continue;
+    }
+    if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) {
+      ADD_FAILURE() << what << ": LF without CR at byte " << i;
+    }
+    text += raw[i];
+  }
+  return text;
+#else
+  static_cast<void>(what);
+  return raw;
+#endif
 }
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
@@ -51,11 +100,11 @@ class TempFolder {
   std::filesystem::path consoleFile() const { return root_ / "console.txt"; }
   std::filesystem::path diagnosticsFile() const { return root_ / "stderr.txt"; }
 
-  // The names in the work folder, sorted.
+  // The names in the work folder (UTF-8), sorted.
   std::vector<std::string> listing() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(work())) {
-      names.push_back(entry.path().filename().string());
+      names.push_back(utf8Of(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -67,20 +116,123 @@ class TempFolder {
 
 struct ToolRun {
   int status = -1;
-  std::string console;
-  std::string diagnostics;  // standard error
+  std::string console;      // with the platform's line end read as "\n"
+  std::string rawConsole;   // the bytes written
+  std::string diagnostics;  // standard error, with the platform's line end read as "\n"
 };
 
-inline std::string quoteArgument(const std::string& argument) {
 #ifdef _WIN32
-  return "\"" + argument + "\"";
+
+inline std::wstring wideOf(const std::string& utf8) {
+  return pathOf(utf8).wstring();
+}
+
+// One argument on a Windows command line, quoted by the rules the C runtime splits it by:
+// backslashes are doubled only where a quote follows them.
+inline std::wstring quoteArgument(const std::wstring& argument) {
+  std::wstring quoted = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, L'\\');
+  return quoted + L"\"";
+}
+
+// The path as given, or, when relative, taken from the folder of this test program (the cross
+// build names the tool and the files it prepares so).
+inline std::filesystem::path besideTestProgram(const std::string& relative) {
+  const std::filesystem::path path = pathOf(relative);
+  if (path.is_absolute()) {
+    return path;
+  }
+  std::wstring self(MAX_PATH, L'\0');
+  DWORD length = 0;
+  while ((length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()))) ==
+         self.size()) {
+    self.resize(self.size() * 2);
+  }
+  self.resize(length);
+  return (std::filesystem::path(self).parent_path() / path).lexically_normal();
+}
+
+// Runs `binary` with `arguments` in `workFolder`, its output going to `consoleFile`.
+inline ToolRun runToolIn(const std::filesystem::path& workFolder,
+                         const std::filesystem::path& consoleFile,
+                         const std::vector<std::string>& arguments,
+                         const std::string& binary = SKARVEL_BINARY) {
+  const std::wstring program = besideTestProgram(binary).wstring();
+  std::wstring commandLine = quoteArgument(program);
+  for (const std::string& argument : arguments) {
+    commandLine += L" " + quoteArgument(wideOf(argument));
+  }
+  SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const HANDLE console = CreateFileW(consoleFile.wstring().c_str(), GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (console == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot create " << utf8Of(consoleFile) << ": error " << GetLastError();
+    return {};
+  }
+  const std::filesystem::path diagnosticsFile = consoleFile.parent_path() / "stderr.txt";
+  const HANDLE diagnostics = CreateFileW(diagnosticsFile.wstring().c_str(), GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE nothing = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     &inherited, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nothing;
+  startup.hStdOutput = console;
+  startup.hStdError = diagnostics;
+  PROCESS_INFORMATION process{};
+  ToolRun run;
+  // Without a console of its own: under Wine a console program given one gets a console host
+  // process that holds copies of its standard handles (and its current folder) for a while
+  // after the program has ended, so the next run could not create the console file anew.
+  if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                     nullptr, workFolder.wstring().c_str(), &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    run.status = static_cast<int>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  } else {
+    ADD_FAILURE() << "cannot start " << utf8Of(program) << ": error " << GetLastError();
+  }
+  CloseHandle(console);
+  CloseHandle(diagnostics);
+  CloseHandle(nothing);
+  run.rawConsole = readFile(consoleFile);
+  run.console = fromPlatformText(run.rawConsole, "console");
+  run.diagnostics = fromPlatformText(readFile(diagnosticsFile), "standard error");
+  return run;
+}
+
+// Runs `binary` with `arguments` in the folder's work folder. There is no shell on this side:
+// `prefix` must be empty.
+inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>& arguments,
+                       const std::string& binary = SKARVEL_BINARY, const std::string& prefix = "") {
+  EXPECT_EQ(prefix, "") << "no shell prefix on Windows";
+  return runToolIn(folder.work(), folder.consoleFile(), arguments, binary);
+}
+
 #else
+
+inline std::string quoteArgument(const std::string& argument) {
   std::string quoted = "'";
   for (const char c : argument) {
     quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
   }
   return quoted + "'";
-#endif
 }
 
 // Runs `binary` with `arguments` in the folder's work folder. `prefix`, shell text, goes in
@@ -96,14 +248,13 @@ inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>&
              quoteArgument(folder.diagnosticsFile().string());
   const int raw = std::system(command.c_str());
   ToolRun run;
-#ifdef _WIN32
-  run.status = raw;
-#else
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-#endif
-  run.console = readFile(folder.consoleFile());
+  run.rawConsole = readFile(folder.consoleFile());
+  run.console = run.rawConsole;
   run.diagnostics = readFile(folder.diagnosticsFile());
   return run;
 }
+
+#endif
 
 }  // namespace skarvel::testing
