@@ -256,17 +256,17 @@ TEST_F(FormatsEndToEnd, CommaSeparatedFilesByteForByte) {
                                                         "flow_monthly.csv", "flow_yearly.csv"}));
   // Shortest round-trip values, empty cells for no value, an infinite mean (1e308 + 1e308); LF
   // line ends, no final row.
-  EXPECT_EQ(file("flow_daily.csv"), kCsvHeader +
-                                        "2000-12-31,1,,3\n"
-                                        "2001-01-30,1.5,,inf\n"
-                                        "2001-01-31,0.15000000000000002,2,inf\n"
-                                        "0800-02-09,1,2,3\n"
-                                        "-0005-01-31,1,2,3\n");
-  EXPECT_EQ(file("flow_monthly.csv"), kCsvHeader +
-                                          "2000-12-31,1,,3\n"
-                                          "2001-01-31,0.6,2,inf\n"
-                                          "-0005-01-31,1,2,3\n");
-  EXPECT_EQ(file("flow_yearly.csv"), kCsvHeader + "2000-12-31,1,,3\n");
+  EXPECT_EQ(rawFile("flow_daily.csv"), kCsvHeader +
+                                           "2000-12-31,1,,3\n"
+                                           "2001-01-30,1.5,,inf\n"
+                                           "2001-01-31,0.15000000000000002,2,inf\n"
+                                           "0800-02-09,1,2,3\n"
+                                           "-0005-01-31,1,2,3\n");
+  EXPECT_EQ(rawFile("flow_monthly.csv"), kCsvHeader +
+                                             "2000-12-31,1,,3\n"
+                                             "2001-01-31,0.6,2,inf\n"
+                                             "-0005-01-31,1,2,3\n");
+  EXPECT_EQ(rawFile("flow_yearly.csv"), kCsvHeader + "2000-12-31,1,,3\n");
 }
 
 TEST_F(FormatsEndToEnd, CommaSeparatedColumnNames) {
@@ -287,8 +287,8 @@ TEST_F(FormatsEndToEnd, CommaSeparatedColumnNames) {
   };
   for (const Case& c : cases) {
     run(c.input, c.arguments, "flow.dat", {"--format", "csv"});
-    EXPECT_TRUE(file("flow_daily.csv").starts_with(c.header)) << c.input;
-    EXPECT_EQ(file("flow_monthly.csv").substr(0, c.header.size()), c.header) << c.input;
+    EXPECT_TRUE(rawFile("flow_daily.csv").starts_with(c.header)) << c.input;
+    EXPECT_EQ(rawFile("flow_monthly.csv").substr(0, c.header.size()), c.header) << c.input;
   }
 }
 
@@ -303,13 +303,13 @@ TEST_F(FormatsEndToEnd, CommaSeparatedWithEveryOption) {
                               "--min-coverage=25", "--year-start=2", "--progress", "--quiet"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.console, "");
-  EXPECT_EQ(file("flow_daily.csv"), "date,q\n2001-01-30,24\n2001-01-31,6\n");
-  EXPECT_EQ(file("flow_monthly.csv"), "date,q\n2001-01-31,30\n");
-  EXPECT_EQ(file("flow_yearly.csv"), "date,q\n2001-01-31,30\n");
+  EXPECT_EQ(rawFile("flow_daily.csv"), "date,q\n2001-01-30,24\n2001-01-31,6\n");
+  EXPECT_EQ(rawFile("flow_monthly.csv"), "date,q\n2001-01-31,30\n");
+  EXPECT_EQ(rawFile("flow_yearly.csv"), "date,q\n2001-01-31,30\n");
   run(input, {}, "flow.dat",
       {"--format=csv", "--day-ends=23", "--missing=NA", "--stat=sum", "--min-coverage=25.1"});
-  EXPECT_EQ(file("flow_daily.csv"), "date,q\n2001-01-30,48\n2001-01-31,\n");
-  EXPECT_EQ(file("flow_monthly.csv"), "date,q\n2001-01-31,60\n");
+  EXPECT_EQ(rawFile("flow_daily.csv"), "date,q\n2001-01-30,48\n2001-01-31,\n");
+  EXPECT_EQ(rawFile("flow_monthly.csv"), "date,q\n2001-01-31,60\n");
 }
 
 TEST_F(FormatsEndToEnd, CommaSeparatedNamesAndTheInput) {

@@ -83,7 +83,7 @@ TEST(ProgressLine, SummaryText) {
 }
 
 TEST(ProgressLine, WithoutATerminalWritesOnlyTheSummaryLine) {
-  const platform::FileHandle out(std::tmpfile());
+  const platform::FileHandle out = testing::scratchFile();
   ProgressLine progress(out.get(), false, 1000);
   progress.update({100, 1, 0, 0});
   progress.update({1000, 24, 1, 0});

@@ -250,7 +250,7 @@ TEST_F(WindowsFaults, ExitStatuses) {
       {{"flow.dat", "1", "1"}, 0, "1 columns flow\n.fertig..\n"},
       {{"--stat=avg", "flow.dat"},
        1,
-       "error: --stat must be mean, sum, min or max, not 'avg'\n" + kUsage},
+       "error: --stat must be mean, sum, min, max or count, not 'avg'\n" + kUsage},
       {{"missing\\flow.dat"}, 2, "error opening file missing\\flow.dat\n"},
       {{"taken.dat"}, 2, "error opening file taken.dat\n"},
       {{"taken.dat\\x.dat"},
@@ -283,7 +283,7 @@ TEST_F(WindowsFaults, LockedInputCannotBeOpened) {
   EXPECT_EQ(rawFile("flow.dat"), kSmallInput);
 }
 
-TEST_F(WindowsFaults, LockedOutputCannotBeCreated) {
+TEST_F(WindowsFaults, LockedOutputCannotBeReplaced) {
   writeFile(folder.work() / "flow.dat", kSmallInput);
   for (const std::string output : {"flow.tat", "flow.mat"}) {
     fs::remove(folder.work() / "flow.tat");
@@ -293,7 +293,9 @@ TEST_F(WindowsFaults, LockedOutputCannotBeCreated) {
       return runTool(folder, {"flow.dat"});
     }();
     EXPECT_EQ(result.status, 3) << output;
-    EXPECT_EQ(result.console, kBanner + "error creating file " + output + "\n") << output;
+    // The outputs are written beside their names; the locked one cannot be replaced.
+    EXPECT_EQ(result.console, kBanner + "1 columns \n.error writing file " + output + "\n")
+        << output;
     EXPECT_EQ(rawFile(output), "") << output;
     EXPECT_TRUE(exists("flow.tat")) << output;  // created first, or the locked one
     EXPECT_EQ(exists("flow.mat"), output == "flow.mat") << output;

@@ -42,7 +42,7 @@ Accumulators filled(Period period, std::int64_t rows,
 // Text written through a TextWriter into a temporary file.
 class WrittenText {
  public:
-  WrittenText() : file_(std::tmpfile()), writer_(TextWriter::borrowing(file_.get())) {}
+  WrittenText() : file_(testing::scratchFile()), writer_(TextWriter::borrowing(file_.get())) {}
 
   TextWriter& writer() { return writer_; }
   std::string text() {
@@ -237,7 +237,7 @@ class ThreeFiles {
  public:
   ThreeFiles() {
     for (const AveragesKind& kind : {kDailyFile, kMonthlyFile, kYearlyFile}) {
-      handles_.emplace_back(std::tmpfile());
+      handles_.push_back(testing::scratchFile());
       files_.push_back({kind, "out", std::nullopt, TextWriter::borrowing(handles_.back().get()),
                         FileLayout::classic});
     }

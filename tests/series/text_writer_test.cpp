@@ -10,7 +10,7 @@ namespace skarvel {
 namespace {
 
 TEST(TextWriter, WritesThroughItsBuffer) {
-  platform::FileHandle file(std::tmpfile());
+  platform::FileHandle file = testing::scratchFile();
   {
     TextWriter writer = TextWriter::borrowing(file.get());
     writer.write("a\t");
