@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #ifdef _WIN32
@@ -358,6 +359,18 @@ bool isTerminal(std::FILE* stream) {
 #else
   return isatty(fileno(stream)) != 0;
 #endif
+}
+
+bool seekFile(std::FILE* file, std::int64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, offset, SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+unsigned processorCount() {
+  return std::max(1U, std::thread::hardware_concurrency());
 }
 
 std::optional<std::uint64_t> regularFileSize(const std::string& name) {

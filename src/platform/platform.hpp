@@ -75,6 +75,13 @@ int lastOpenError();
 // True when the stream is an interactive terminal.
 bool isTerminal(std::FILE* stream);
 
+// Positions a file opened for reading at byte `offset` from its start (64-bit offsets on every
+// platform). False when the file cannot be positioned.
+bool seekFile(std::FILE* file, std::int64_t offset);
+
+// The processors this process can run on, at least 1.
+unsigned processorCount();
+
 // The size in bytes of a regular file; nothing for other files (a pipe, a device).
 std::optional<std::uint64_t> regularFileSize(const std::string& name);
 // True when writing to either name would write one file: sameFile, or both names lead (through

@@ -1,7 +1,11 @@
 #include "averaging.hpp"
 
 #include <algorithm>
+#include <limits>
+#include <memory>
 #include <new>
+#include <numeric>
+#include <stdexcept>
 
 namespace skarvel {
 
@@ -21,28 +25,22 @@ bool needsExtremes(Statistic statistic) {
   return statistic == Statistic::min || statistic == Statistic::max;
 }
 
-// Zeroed elements, or null when memory cannot hold them.
-template <typename Element>
-std::unique_ptr<Element[]> allocateZeroed(std::size_t count) {
-  return std::unique_ptr<Element[]>(new (std::nothrow) Element[count]());
-}
-
 // Reads one value per column into the open day. A failed conversion sets the error flag and
 // adds nothing; the remaining columns are still read.
 template <bool kTrackExtremes>
 void readValues(InputReader& input, RecordLoopState& state) {
-  const std::span<ColumnAccumulator> columns = state.accumulators.columns();
-  const std::span<ColumnExtremes> extremes = state.accumulators.extremes();
-  for (std::size_t c = 0; c < columns.size(); ++c) {
+  PeriodValues& day = state.accumulators.period(Period::day);
+  for (std::size_t c = 0; c < day.sums.size(); ++c) {
     double value = 0.0;
     if (!input.readValue(value)) {
       state.errorFlag = true;
       continue;
     }
     if (value > MissingThreshold) {
-      columns[c][Period::day].add(value);
+      day.sums[c] += value;
+      ++day.counts[c];
       if constexpr (kTrackExtremes) {
-        extremes[c][Period::day].add(value);
+        day.extremes[c].add(value);
       }
     }
   }
@@ -57,11 +55,8 @@ bool readStamp(InputReader& input, RecordStamp& stamp) {
 
 // Accepted values of the open day, over every column: counted per day, not per value.
 std::int64_t acceptedInDay(const Accumulators& sums) {
-  std::int64_t accepted = 0;
-  for (std::size_t c = 0; c < sums.columnCount(); ++c) {
-    accepted += sums.count(c, Period::day);
-  }
-  return accepted;
+  const std::vector<std::int64_t>& counts = sums.period(Period::day).counts;
+  return std::accumulate(counts.begin(), counts.end(), std::int64_t{0});
 }
 
 void closePeriod(Period period, RecordLoopState& state, CloseListener& listener) {
@@ -78,9 +73,15 @@ void closeDay(RecordLoopState& state, const SummaryRules& rules, CloseListener& 
   sums.merge(Period::day, Period::month);
   closePeriod(Period::day, state, listener);
   ++state.daysSinceMonthClose;
-  if (!closesMonth(state.stamp)) {
-    return;
+  if (closesMonth(state.stamp)) {
+    closeMonth(state, rules, listener);
   }
+}
+
+}  // namespace
+
+void closeMonth(RecordLoopState& state, const SummaryRules& rules, CloseListener& listener) {
+  Accumulators& sums = state.accumulators;
   state.daysSinceMonthClose = 0;
   sums.merge(Period::month, Period::total);
   sums.merge(Period::month, Period::year);
@@ -89,8 +90,6 @@ void closeDay(RecordLoopState& state, const SummaryRules& rules, CloseListener& 
     closePeriod(Period::year, state, listener);
   }
 }
-
-}  // namespace
 
 std::int32_t DaysInMonth(std::int32_t month, std::int32_t year) {
   constexpr std::int32_t kLengths[13] = {0, 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -119,56 +118,74 @@ std::optional<Accumulators> Accumulators::create(std::int32_t columns, Statistic
     return result;
   }
   const auto count = static_cast<std::size_t>(columns);
-  result.columnStorage_ = allocateZeroed<ColumnAccumulator>(count);
-  if (!result.columnStorage_) {
+  // One allocation of the whole size first, untouched and given back at once: the arrays below
+  // are allocated one by one and zeroed, and a system that overcommits memory would grant each
+  // of them and end the process while zeroing a column count far beyond its memory.
+  const std::size_t perColumn =
+      kPeriodCount * (sizeof(double) + sizeof(std::int64_t) +
+                      (needsExtremes(statistic) ? sizeof(Extremes) : std::size_t{0}));
+  if (count > std::numeric_limits<std::size_t>::max() / perColumn ||
+      !std::unique_ptr<char[]>(new (std::nothrow) char[count * perColumn])) {
     return std::nullopt;
   }
-  result.columns_ = {result.columnStorage_.get(), count};
-  if (needsExtremes(statistic)) {
-    result.extremesStorage_ = allocateZeroed<ColumnExtremes>(count);
-    if (!result.extremesStorage_) {
-      return std::nullopt;
+  try {
+    for (PeriodValues& values : result.periods_) {
+      values.sums.resize(count);
+      values.counts.resize(count);
+      if (needsExtremes(statistic)) {
+        values.extremes.resize(count);
+      }
     }
-    result.extremes_ = {result.extremesStorage_.get(), count};
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  } catch (const std::length_error&) {
+    return std::nullopt;
   }
   return result;
 }
 
-double Accumulators::statisticOf(std::size_t column, Period period, Statistic statistic) const {
+double Accumulators::statisticOf(std::size_t column, Period which, Statistic statistic) const {
+  const PeriodValues& values = period(which);
   switch (statistic) {
     case Statistic::sum:
-      return columns_[column][period].sum;
+      return values.sums[column];
     case Statistic::min:
-      return extremes_[column][period].min;
+      return values.extremes[column].min;
     case Statistic::max:
-      return extremes_[column][period].max;
+      return values.extremes[column].max;
     case Statistic::count:
-      return static_cast<double>(columns_[column][period].count);
+      return static_cast<double>(values.counts[column]);
     case Statistic::mean:
       break;
   }
-  const RunningSum& values = columns_[column][period];
-  return values.sum / static_cast<double>(values.count);
+  return values.sums[column] / static_cast<double>(values.counts[column]);
 }
 
-void Accumulators::merge(Period from, Period into) {
-  for (ColumnAccumulator& column : columns_) {
-    column[into].merge(column[from]);
+void Accumulators::addToDay(std::size_t column, double value) {
+  PeriodValues& day = period(Period::day);
+  day.sums[column] += value;
+  ++day.counts[column];
+  if (!day.extremes.empty()) {
+    day.extremes[column].add(value);
   }
-  for (ColumnExtremes& column : extremes_) {
-    column[into].merge(column[from]);
-  }
-  rows_[static_cast<std::size_t>(into)] += rows_[static_cast<std::size_t>(from)];
 }
 
-void Accumulators::clear(Period period) {
-  for (ColumnAccumulator& column : columns_) {
-    column[period] = {};
+void PeriodValues::merge(const PeriodValues& other) {
+  for (std::size_t c = 0; c < sums.size(); ++c) {
+    sums[c] += other.sums[c];
+    counts[c] += other.counts[c];
   }
-  for (ColumnExtremes& column : extremes_) {
-    column[period] = {};
+  for (std::size_t c = 0; c < extremes.size(); ++c) {
+    extremes[c].merge(other.extremes[c]);
   }
-  rows_[static_cast<std::size_t>(period)] = 0;
+  rows += other.rows;
+}
+
+void PeriodValues::clear() {
+  std::fill(sums.begin(), sums.end(), 0.0);
+  std::fill(counts.begin(), counts.end(), 0);
+  std::fill(extremes.begin(), extremes.end(), Extremes{});
+  rows = 0;
 }
 
 void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRules& rules,

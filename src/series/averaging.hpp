@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "input_reader.hpp"
 
@@ -60,21 +60,6 @@ struct SummaryRules {
 inline constexpr double kNoMinimum = std::numeric_limits<double>::infinity();
 inline constexpr double kNoMaximum = -std::numeric_limits<double>::infinity();
 
-// Sum and count of the accepted values of one column in one period.
-struct RunningSum {
-  double sum = 0.0;
-  std::int64_t count = 0;
-
-  void add(double value) {
-    sum += value;
-    ++count;
-  }
-  void merge(const RunningSum& other) {
-    sum += other.sum;
-    count += other.count;
-  }
-};
-
 // The smallest and largest accepted value of one column in one period.
 struct Extremes {
   double min = kNoMinimum;
@@ -84,28 +69,22 @@ struct Extremes {
   void merge(const Extremes& other);
 };
 
-// The running sums of one value column, one per period. The per-value work touches only the
-// day's sum and count, so a column takes one 64-byte line and 240 columns stay in L1.
-struct ColumnAccumulator {
-  std::array<RunningSum, kPeriodCount> periods;
+// What one period holds for every value column, each kind in one dense array (the per-value work
+// touches only the day's sums and counts: 240 columns take under 4 KiB), and the data rows (time
+// steps) the period has seen.
+struct PeriodValues {
+  std::vector<double> sums;
+  std::vector<std::int64_t> counts;
+  std::vector<Extremes> extremes;  // empty unless the statistic needs them
+  std::int64_t rows = 0;
 
-  RunningSum& operator[](Period period) { return periods[static_cast<std::size_t>(period)]; }
-  const RunningSum& operator[](Period period) const {
-    return periods[static_cast<std::size_t>(period)];
-  }
+  // Adds the values and rows of `other`, a period of the same columns.
+  void merge(const PeriodValues& other);
+  // Starts afresh: no rows, no values.
+  void clear();
 };
 
-// The extremes of one value column, one per period, kept only for the statistics that need them.
-struct ColumnExtremes {
-  std::array<Extremes, kPeriodCount> periods;
-
-  Extremes& operator[](Period period) { return periods[static_cast<std::size_t>(period)]; }
-  const Extremes& operator[](Period period) const {
-    return periods[static_cast<std::size_t>(period)];
-  }
-};
-
-// The accumulators of every value column, and the data rows (time steps) each period has seen.
+// The values of every value column, one PeriodValues per period.
 class Accumulators {
  public:
   // Zeroed accumulators for `columns` value columns (none for 0 or less), with extremes when
@@ -113,33 +92,33 @@ class Accumulators {
   // any number.
   static std::optional<Accumulators> create(std::int32_t columns, Statistic statistic);
 
-  std::size_t columnCount() const { return columns_.size(); }
-  bool tracksExtremes() const { return !extremes_.empty(); }
-  std::span<ColumnAccumulator> columns() { return columns_; }
-  std::span<ColumnExtremes> extremes() { return extremes_; }
+  std::size_t columnCount() const { return period(Period::day).sums.size(); }
+  bool tracksExtremes() const { return !period(Period::day).extremes.empty(); }
 
-  std::int64_t count(std::size_t column, Period period) const {
-    return columns_[column][period].count;
+  PeriodValues& period(Period which) { return periods_[static_cast<std::size_t>(which)]; }
+  const PeriodValues& period(Period which) const {
+    return periods_[static_cast<std::size_t>(which)];
   }
-  std::int64_t rows(Period period) const { return rows_[static_cast<std::size_t>(period)]; }
+  std::int64_t count(std::size_t column, Period which) const {
+    return period(which).counts[column];
+  }
+  std::int64_t rows(Period which) const { return period(which).rows; }
   // The statistic of one column over one period; meaningful when its count is above 0. For
   // Statistic::count it is the count itself, which writers show as an integer.
-  double statisticOf(std::size_t column, Period period, Statistic statistic) const;
+  double statisticOf(std::size_t column, Period which, Statistic statistic) const;
 
-  void countRow() { ++rows_[static_cast<std::size_t>(Period::day)]; }
+  void countRow() { ++period(Period::day).rows; }
+  // Adds an accepted value of `column` to the open day.
+  void addToDay(std::size_t column, double value);
   // Adds the values and rows of period `from` into period `into`, for every column.
-  void merge(Period from, Period into);
-  // Starts `period` afresh, for every column.
-  void clear(Period period);
+  void merge(Period from, Period into) { period(into).merge(period(from)); }
+  // Starts `which` afresh, for every column.
+  void clear(Period which) { period(which).clear(); }
 
  private:
   Accumulators() = default;
 
-  std::unique_ptr<ColumnAccumulator[]> columnStorage_;
-  std::unique_ptr<ColumnExtremes[]> extremesStorage_;
-  std::span<ColumnAccumulator> columns_;
-  std::span<ColumnExtremes> extremes_;
-  std::array<std::int64_t, kPeriodCount> rows_{};
+  std::array<PeriodValues, kPeriodCount> periods_;
 };
 
 // The record loop's state for one run.
@@ -166,6 +145,10 @@ class CloseListener {
   // False once an output has failed: the loop then stops early.
   virtual bool healthy() const = 0;
 };
+
+// Closes the open month on the row `state.stamp`: its values go into the year and the totals, and
+// a month that ends the year closes the year. The record loop does this on a month's last day.
+void closeMonth(RecordLoopState& state, const SummaryRules& rules, CloseListener& listener);
 
 // Reads data rows from the current position of `input` until the first row that cannot be read
 // completely (or the end of the input), closing days, months and years on the way.

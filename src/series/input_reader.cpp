@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform.hpp"
+
 namespace skarvel {
 
 namespace {
@@ -76,8 +78,50 @@ bool ByteSource::rewind() {
   return true;
 }
 
-InputReader::InputReader(ByteSource source) : source_(source), buffer_(kReadBlock + kReadPadding) {
+bool ByteSource::seek(std::int64_t offset) {
+  if (file_ == nullptr) {
+    offset_ = std::min(static_cast<std::size_t>(offset), bytes_.size());
+  } else if (!platform::seekFile(file_, offset)) {
+    failed_ = true;
+    errorNumber_ = errno;
+    return false;
+  } else {
+    std::clearerr(file_);
+  }
+  bytesRead_ = static_cast<std::uint64_t>(offset);
+  return true;
+}
+
+InputReader::InputReader(ByteSource source) : InputReader(source, {}) {}
+
+InputReader::InputReader(ByteSource source, std::vector<char> buffer)
+    : source_(source), buffer_(std::move(buffer)) {
+  if (buffer_.empty()) {
+    buffer_.resize(kReadBlock + kReadPadding);
+  }
   clearBuffer();
+}
+
+InputReader InputReader::overText(std::vector<char> text, std::size_t size) {
+  InputReader reader(ByteSource::ofBytes({}), std::move(text));
+  reader.end_ = reader.buffer_.data() + size;
+  reader.buffer_[size] = '\0';
+  reader.sourceDone_ = true;
+  return reader;
+}
+
+bool InputReader::seekTo(std::int64_t offset) {
+  if (!source_.seek(offset)) {
+    return false;
+  }
+  pos_ = end_ = buffer_.data();
+  buffer_[0] = '\0';
+  sourceDone_ = false;
+  heldCarriageReturn_ = false;
+  textBefore_ = offset;
+  lineHead_.clear();
+  lineHeadKept_ = false;
+  return true;
 }
 
 void InputReader::clearBuffer() {
@@ -85,6 +129,7 @@ void InputReader::clearBuffer() {
   buffer_[0] = '\0';
   sourceDone_ = false;
   heldCarriageReturn_ = false;
+  translated_ = false;
   textBefore_ = 0;
   lineHead_.clear();
   lineHeadKept_ = false;
@@ -116,11 +161,13 @@ std::size_t InputReader::translateTextMode(char* data, std::size_t size) {
   if (const void* ctrlZ = std::memchr(data, kCtrlZ, size)) {
     size = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - data);
     sourceDone_ = true;
+    translated_ = true;
   }
   char* carriageReturn = static_cast<char*>(std::memchr(data, '\r', size));
   if (carriageReturn == nullptr) {
     return size;
   }
+  translated_ = true;
   const char* read = carriageReturn;
   const char* end = data + size;
   char* write = carriageReturn;

@@ -27,6 +27,8 @@ class ByteSource {
   std::size_t read(char* into, std::size_t capacity);
   // Repositions to the first byte. False when the source cannot be repositioned.
   bool rewind();
+  // Repositions to byte `offset` from the start. False when the source cannot be repositioned.
+  bool seek(std::int64_t offset);
   // True after a read error (not at a plain end).
   bool failed() const { return failed_; }
   // The system's error number of the read error.
@@ -65,6 +67,11 @@ struct Occurrence {
 class InputReader {
  public:
   explicit InputReader(ByteSource source);
+  // A reader of text already in memory: the first `size` bytes of `text`, which holds at least
+  // kReadPadding bytes more. Reads nothing from anywhere else; releaseText() gives the memory
+  // back for the next text.
+  static InputReader overText(std::vector<char> text, std::size_t size);
+  std::vector<char> releaseText() && { return std::move(buffer_); }
 
   // Reads the next line, line end included, into `line` (replacing its content). False when
   // the input has ended before any character could be read.
@@ -128,6 +135,18 @@ class InputReader {
   // Repositions to the start of the input. False when the input cannot be repositioned.
   bool rewind();
 
+  // The reading position as a byte offset of the input, while every byte read so far was taken
+  // as it stands (no CR LF translated, no Ctrl-Z met); nothing otherwise.
+  std::optional<std::int64_t> plainOffset() const {
+    return translated_ ? std::nullopt : std::optional<std::int64_t>(textOffset());
+  }
+  // Repositions to byte `offset` of an input that plainOffset() showed plain up to there, so
+  // text offsets stay byte offsets. Drops the buffered text; what was noted stays noted.
+  bool seekTo(std::int64_t offset);
+  // Reads up to `size` bytes of the input as they stand from where the source stands (behind
+  // the buffered text, or where seekTo put it); fewer only at the end or on an error.
+  std::size_t readRaw(char* into, std::size_t size) { return source_.read(into, size); }
+
   // True after a read error of the source (not at a plain end of the input).
   bool failed() const { return source_.failed(); }
   int errorNumber() const { return source_.errorNumber(); }
@@ -162,12 +181,15 @@ class InputReader {
   std::string lineHeadAt(const char* position) const;
   void keepLineHead(const char* discardEnd);
 
+  InputReader(ByteSource source, std::vector<char> buffer);
+
   ByteSource source_;
   std::vector<char> buffer_;
   const char* pos_ = nullptr;
   const char* end_ = nullptr;
   bool sourceDone_ = false;
   bool heldCarriageReturn_ = false;
+  bool translated_ = false;  // a CR LF was read as LF, or a Ctrl-Z ended the input
   // Text read before the buffer's first byte.
   std::int64_t textBefore_ = 0;
   // The start of the line at the front of the buffer when that line began in text no longer

@@ -13,6 +13,7 @@ namespace skarvel {
 namespace {
 
 constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
+constexpr std::size_t kCollectStart = std::size_t{64} << 10;
 
 }  // namespace
 
@@ -31,6 +32,26 @@ TextWriter TextWriter::discarding() {
   return TextWriter(nullptr, nullptr);
 }
 
+TextWriter TextWriter::collecting() {
+  TextWriter writer(nullptr, nullptr);
+  writer.collecting_ = true;
+  writer.buffer_.resize(kCollectStart);
+  writer.buffer_.shrink_to_fit();
+  return writer;
+}
+
+void TextWriter::makeRoom(std::size_t size) {
+  if (!collecting_) {
+    flush();
+    return;
+  }
+  std::size_t capacity = buffer_.size();
+  while (capacity - used_ < size) {
+    capacity *= 2;
+  }
+  buffer_.resize(capacity);
+}
+
 void TextWriter::fail() {
   if (!failed_) {
     failed_ = true;
@@ -43,7 +64,8 @@ TextWriter::TextWriter(TextWriter&& other) noexcept
       file_(std::exchange(other.file_, nullptr)),
       failed_(other.failed_),
       buffer_(std::move(other.buffer_)),
-      used_(std::exchange(other.used_, 0)) {}
+      used_(std::exchange(other.used_, 0)),
+      collecting_(other.collecting_) {}
 
 TextWriter::~TextWriter() {
   if (file_ != nullptr) {
@@ -53,15 +75,15 @@ TextWriter::~TextWriter() {
 
 char* TextWriter::reserve(std::size_t size) {
   if (buffer_.size() - used_ < size) {
-    flush();
+    makeRoom(size);
   }
   return buffer_.data() + used_;
 }
 
 void TextWriter::write(std::string_view text) {
   if (text.size() > buffer_.size() - used_) {
-    flush();
-    if (text.size() >= buffer_.size()) {
+    makeRoom(text.size());
+    if (text.size() > buffer_.size() - used_) {
       writeDirectly(text);
       return;
     }
@@ -79,7 +101,7 @@ void TextWriter::writeDirectly(std::string_view text) {
 
 void TextWriter::put(char c) {
   if (used_ == buffer_.size()) {
-    flush();
+    makeRoom(1);
   }
   buffer_[used_++] = c;
 }
@@ -105,6 +127,9 @@ void TextWriter::writeShortestNumber(double value) {
 }
 
 bool TextWriter::flush() {
+  if (collecting_) {
+    return true;
+  }
   if (file_ == nullptr) {
     used_ = 0;
     return !failed_;

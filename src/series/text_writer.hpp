@@ -21,6 +21,8 @@ class TextWriter {
   static TextWriter borrowing(std::FILE* file);
   // Takes text and writes it nowhere.
   static TextWriter discarding();
+  // Keeps all text in memory, growing as needed, until clearCollected().
+  static TextWriter collecting();
 
   TextWriter(TextWriter&& other) noexcept;
   TextWriter(const TextWriter&) = delete;
@@ -41,12 +43,17 @@ class TextWriter {
   // False when any write or the close failed.
   bool close();
   bool failed() const { return failed_; }
+  // The text a collecting writer holds.
+  std::string_view collected() const { return {buffer_.data(), used_}; }
+  void clearCollected() { used_ = 0; }
   // The system's error number of the first failure.
   int errorNumber() const { return errorNumber_; }
 
  private:
   TextWriter(platform::FileHandle owned, std::FILE* file);
   char* reserve(std::size_t size);
+  // Makes room for `size` more bytes: flushes, or grows the buffer of a collecting writer.
+  void makeRoom(std::size_t size);
   void fail();
   // Writes text longer than the buffer past it, once the buffer is empty. Kept out of line:
   // inlined into write(), g++ 12 with link-time optimisation reports a false buffer overflow.
@@ -58,6 +65,7 @@ class TextWriter {
   int errorNumber_ = 0;
   std::vector<char> buffer_;
   std::size_t used_ = 0;
+  bool collecting_ = false;
 };
 
 }  // namespace skarvel

@@ -26,10 +26,7 @@ Accumulators filled(Period period, std::int64_t rows,
   }
   for (std::size_t c = 0; c < values.size(); ++c) {
     for (const double value : values[c]) {
-      accumulators.columns()[c][Period::day].add(value);
-      if (accumulators.tracksExtremes()) {
-        accumulators.extremes()[c][Period::day].add(value);
-      }
+      accumulators.addToDay(c, value);
     }
   }
   if (period != Period::day) {
@@ -222,7 +219,7 @@ TEST(PeriodRow, CoverageIsThatOfThePeriodWritten) {
   accumulators.merge(Period::day, Period::month);
   accumulators.clear(Period::day);
   accumulators.countRow();
-  accumulators.columns()[0][Period::day].add(8.0);
+  accumulators.addToDay(0, 8.0);
   accumulators.merge(Period::day, Period::month);
   const RecordStamp stamp{2001, 1, 31, 24};
   const SummaryRules rules = rulesOf(Statistic::mean, 50.0);
