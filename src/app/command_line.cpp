@@ -112,6 +112,15 @@ bool applyOption(std::string_view name, std::string_view value, Options& options
   if (name == "--missing") {
     return addMissingTexts(value, options.missingTexts, error);
   }
+  if (name == "--threads") {
+    const auto threads = wholeNumber<unsigned>(value);
+    if (!threads || *threads < 1 || *threads > kMaxThreads) {
+      error = "--threads must be a number from 1 to 64, not " + quoted;
+      return false;
+    }
+    options.threads = *threads;
+    return true;
+  }
   // --min-coverage
   const auto percent = wholeNumber<double>(value);
   if (!percent || !(*percent >= 0.0 && *percent <= 100.0)) {
@@ -178,7 +187,8 @@ bool readCounts(CommandLine& line) {
 
 bool takesValue(std::string_view name) {
   return name == "--stat" || name == "--year-start" || name == "--min-coverage" ||
-         name == "--day-ends" || name == "--missing" || name == "--format";
+         name == "--day-ends" || name == "--missing" || name == "--format" ||
+         name == "--threads";
 }
 
 }  // namespace

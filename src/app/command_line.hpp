@@ -20,7 +20,11 @@ struct Options {
   bool progress = false;  // a status line on standard error instead of the progress marks
   std::vector<std::string> missingTexts;    // tokens that are missing values, such as "NA"
   FileLayout layout = FileLayout::classic;  // --format: the files to write
+  unsigned threads = 0;                     // threads that read the input; 0: as many as help
 };
+
+// The most threads --threads takes.
+inline constexpr unsigned kMaxThreads = 64;
 
 // How a count argument (header rows, value columns) reads.
 struct CountArgument {

@@ -1,6 +1,10 @@
 #include "run_driver.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -8,6 +12,7 @@
 #include "analysis.hpp"
 #include "averages_file.hpp"
 #include "averaging.hpp"
+#include "chunked_loop.hpp"
 #include "command_line.hpp"
 #include "input_reader.hpp"
 #include "naming.hpp"
@@ -44,6 +49,8 @@ constexpr std::string_view kOptions =
     "  --format=classic|csv     the files to write: the classic files (default), or instead\n"
     "                           comma-separated files: flow.dat gives flow_daily.csv,\n"
     "                           flow_monthly.csv (and flow_yearly.csv)\n"
+    "  --threads=N              read the input with N threads (default: one per processor, at\n"
+    "                           most 4); --threads=1 reads it on one thread\n"
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"
@@ -102,8 +109,8 @@ ExitStatus report(const Console& console, std::string_view what, std::string_vie
 }
 
 // Writes the rows of every close to the files of that period and the progress marks to the
-// console: "." per day, "month/year" per month.
-class RunOutputs final : public CloseListener {
+// console: "." per day, "month/year" per month. Takes the rows and marks of committed chunks too.
+class RunOutputs final : public ChunkSink {
  public:
   RunOutputs(std::span<AveragesFile> files, TextWriter& marks, const SummaryRules& rules)
       : files_(files), marks_(marks), rules_(rules) {}
@@ -111,22 +118,12 @@ class RunOutputs final : public CloseListener {
   void periodClosed(Period period, const RecordStamp& stamp,
                     const Accumulators& accumulators) override {
     for (AveragesFile& file : files_) {
-      if (file.kind.period != period) {
-        continue;
-      }
-      if (file.layout == FileLayout::csv) {
-        writeCsvRow(file.writer, stamp, accumulators, period, rules_);
-      } else {
-        writePeriodRow(file.writer, stamp, accumulators, period, rules_);
+      if (file.kind.period == period) {
+        writeRowIn(file.layout, file.writer, stamp, accumulators, period, rules_);
       }
     }
-    if (period == Period::day) {
-      marks_.put('.');
-    } else if (period == Period::month) {
-      marks_.writeInt(stamp.month);
-      marks_.put('/');
-      marks_.writeInt(stamp.year);
-      marks_.put('\n');
+    writeProgressMark(marks_, period, stamp);
+    if (period == Period::month) {
       marks_.flush();  // a line of progress per month, as on an interactive console
     }
   }
@@ -140,11 +137,65 @@ class RunOutputs final : public CloseListener {
     return true;
   }
 
+  void writeRows(std::size_t output, std::string_view rows) override {
+    files_[output].writer.write(rows);
+  }
+  void writeMarks(std::string_view marks) override { marks_.write(marks); }
+  void chunkCommitted() override {
+    marks_.flush();
+    if (onChunk) {
+      onChunk();
+    }
+  }
+
+  // Called after each committed chunk.
+  std::function<void()> onChunk;
+
  private:
   std::span<AveragesFile> files_;
   TextWriter& marks_;
   const SummaryRules& rules_;
 };
+
+// The threads that read the input: as given, else one per processor, at most kDefaultThreads.
+unsigned readingThreads(const Options& options) {
+  constexpr unsigned kDefaultThreads = 4;
+  return options.threads != 0 ? options.threads
+                              : std::min(platform::processorCount(), kDefaultThreads);
+}
+
+// The chunk size of the threaded reading; SKARVEL_TEST_CHUNK_BYTES sets another, for tests that
+// cut small inputs into many chunks.
+std::size_t chunkBytes() {
+  constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+  const char* given = std::getenv("SKARVEL_TEST_CHUNK_BYTES");
+  std::size_t bytes = 0;
+  if (given == nullptr ||
+      std::from_chars(given, given + std::strlen(given), bytes).ec != std::errc() || bytes == 0) {
+    return kChunkBytes;
+  }
+  return bytes;
+}
+
+// Reads the data rows: on several threads as far as the input allows, then on this one up to the
+// end, where the record loop applies the end-of-input rules.
+void readDataRows(InputReader& input, RecordLoopState& loop, const Options& options,
+                  std::span<AveragesFile> files, RunOutputs& outputs) {
+  const unsigned threads = readingThreads(options);
+  const std::optional<std::int64_t> start = input.plainOffset();
+  if (threads > 1 && start && loop.accumulators.columnCount() > 0 && input.seekTo(*start)) {
+    std::vector<ChunkOutput> chunkOutputs;
+    for (const AveragesFile& file : files) {
+      chunkOutputs.push_back({file.kind.period, file.layout});
+    }
+    const std::int64_t resume = runChunkedLoop(input, *start, loop, options.rules, chunkOutputs,
+                                               outputs, {threads, chunkBytes()});
+    if (input.failed() || !outputs.healthy() || !input.seekTo(resume)) {
+      return;
+    }
+  }
+  runRecordLoop(input, loop, options.rules, outputs);
+}
 
 std::vector<PlannedOutput> plannedOutputs(const Options& options) {
   std::vector<PlannedOutput> outputs = {{kDailyFile, {}, options.layout},
@@ -377,14 +428,17 @@ StepResult averageInput(InputReader& input, const RunState& state, RecordLoopSta
     console.diagnostics.flush();
     progress.emplace(stderr, platform::isTerminal(stderr),
                      platform::regularFileSize(state.inputPath));
-    input.onBlock([&] {
+    const auto update = [&] {
       progress->update({input.bytesRead(), loop.rowsRead,
                         loop.closes[static_cast<std::size_t>(Period::day)],
                         loop.closes[static_cast<std::size_t>(Period::month)]});
-    });
+    };
+    input.onBlock(update);
+    outputs.onChunk = update;
   }
-  runRecordLoop(input, loop, options.rules, outputs);
+  readDataRows(input, loop, options, files, outputs);
   input.onBlock(nullptr);
+  outputs.onChunk = nullptr;
   const RunFacts facts = factsOfRun(input, state, loop, commandLine);
   if (input.failed()) {
     return report(console, "error reading file ", state.inputPath, input.errorNumber(),

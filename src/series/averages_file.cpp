@@ -102,6 +102,26 @@ void writePeriodRow(TextWriter& out, const RecordStamp& stamp, const Accumulator
   out.put('\n');
 }
 
+void writeRowIn(FileLayout layout, TextWriter& out, const RecordStamp& stamp,
+                const Accumulators& accumulators, Period period, const SummaryRules& rules) {
+  if (layout == FileLayout::csv) {
+    writeCsvRow(out, stamp, accumulators, period, rules);
+  } else {
+    writePeriodRow(out, stamp, accumulators, period, rules);
+  }
+}
+
+void writeProgressMark(TextWriter& out, Period period, const RecordStamp& stamp) {
+  if (period == Period::day) {
+    out.put('.');
+  } else if (period == Period::month) {
+    out.writeInt(stamp.month);
+    out.put('/');
+    out.writeInt(stamp.year);
+    out.put('\n');
+  }
+}
+
 void writeFinalRows(std::span<AveragesFile> files, const Accumulators& accumulators,
                     Statistic statistic) {
   for (AveragesFile& file : files) {

@@ -68,6 +68,14 @@ void writeCsvRow(TextWriter& out, const RecordStamp& stamp, const Accumulators& 
 void writePeriodRow(TextWriter& out, const RecordStamp& stamp, const Accumulators& accumulators,
                     Period period, const SummaryRules& rules);
 
+// The row of a closed period in the given layout: writePeriodRow or writeCsvRow.
+void writeRowIn(FileLayout layout, TextWriter& out, const RecordStamp& stamp,
+                const Accumulators& accumulators, Period period, const SummaryRules& rules);
+
+// The console's progress mark of a close: "." for a day, "month/year" and a line end for a
+// month, nothing for a year.
+void writeProgressMark(TextWriter& out, Period period, const RecordStamp& stamp);
+
 // The final row, "0 0 0 0" and the statistic over the run's totals ("0" for a column without
 // any accepted value), to every classic file.
 void writeFinalRows(std::span<AveragesFile> files, const Accumulators& accumulators,

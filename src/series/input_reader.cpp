@@ -92,18 +92,17 @@ bool ByteSource::seek(std::int64_t offset) {
   return true;
 }
 
-InputReader::InputReader(ByteSource source) : InputReader(source, {}) {}
-
-InputReader::InputReader(ByteSource source, std::vector<char> buffer)
-    : source_(source), buffer_(std::move(buffer)) {
-  if (buffer_.empty()) {
-    buffer_.resize(kReadBlock + kReadPadding);
-  }
+InputReader::InputReader(ByteSource source)
+    : InputReader(source, std::vector<char>(kReadBlock + kReadPadding)) {
   clearBuffer();
 }
 
+InputReader::InputReader(ByteSource source, std::vector<char> buffer)
+    : source_(source), buffer_(std::move(buffer)) {}
+
 InputReader InputReader::overText(std::vector<char> text, std::size_t size) {
   InputReader reader(ByteSource::ofBytes({}), std::move(text));
+  reader.pos_ = reader.buffer_.data();
   reader.end_ = reader.buffer_.data() + size;
   reader.buffer_[size] = '\0';
   reader.sourceDone_ = true;

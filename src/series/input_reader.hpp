@@ -105,6 +105,7 @@ class InputReader {
   // The texts that mark a missing value in place of a number (such as "NA"), for readValue.
   // Looked at only where a conversion fails.
   void setMissingTexts(std::vector<std::string> texts) { missingTexts_ = std::move(texts); }
+  const std::vector<std::string>& missingTexts() const { return missingTexts_; }
   // What readValue gives for a missing text: at or below every missing-value threshold.
   static constexpr double kMissingTokenValue = -9999.0;
 

@@ -91,21 +91,22 @@ TEST_F(FaultEndToEnd, FullDiskIsAFailure) {
 }
 
 TEST_F(FaultEndToEnd, FullDiskStopsALongRunEarly) {
-  // More output than one buffer holds: the failure shows before the end of the input.
+  // Far more output than one buffer holds, and input for many more chunks than the threads
+  // read ahead: the failure shows long before the end of the input.
   fs::create_symlink("/dev/full", folder.work() / "flow.tat");
   std::string values;
   for (int c = 0; c < 200; ++c) {
     values += " " + std::to_string(c) + ".25";
   }
-  std::string input;  // 1240 daily rows of about 1 kB each
-  for (int year = 2001; year <= 2040; ++year) {
+  std::string input;  // 12400 daily rows of about 1 kB each
+  for (int year = 2001; year <= 2400; ++year) {
     for (int day = 1; day <= 31; ++day) {
       input += std::to_string(year) + " 1 " + std::to_string(day) + " 24" + values + "\n";
     }
   }
   const ToolRun result = run(input);
   EXPECT_EQ(result.status, 3);
-  EXPECT_EQ(result.console.find("1/2040"), std::string::npos);
+  EXPECT_EQ(result.console.find("1/2400"), std::string::npos);
   EXPECT_TRUE(result.console.ends_with("error writing file flow.tat\n"));
 }
 #endif

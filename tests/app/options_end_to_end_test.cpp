@@ -24,6 +24,8 @@ const std::string kOptions =
     "  --format=classic|csv     the files to write: the classic files (default), or instead\n"
     "                           comma-separated files: flow.dat gives flow_daily.csv,\n"
     "                           flow_monthly.csv (and flow_yearly.csv)\n"
+    "  --threads=N              read the input with N threads (default: one per processor, at\n"
+    "                           most 4); --threads=1 reads it on one thread\n"
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"

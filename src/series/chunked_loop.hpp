@@ -1,0 +1,52 @@
+// The record loop on several threads: the input is cut into chunks that end on a day's closing
+// row; worker threads read the chunks, average their days and months and write their rows into
+// memory; the calling thread reads the input and commits the chunks in file order, so every file
+// gets the bytes the record loop alone would write.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "averages_file.hpp"
+#include "averaging.hpp"
+#include "input_reader.hpp"
+
+namespace skarvel {
+
+// One output as the workers see it: the period of its rows and its layout.
+struct ChunkOutput {
+  Period period;
+  FileLayout layout;
+};
+
+// Where committed chunks go, in file order. The closes that only the committing thread can make
+// (a chunk's first month close, every year close) reach periodClosed as in the record loop.
+class ChunkSink : public CloseListener {
+ public:
+  // Rows of closes that a worker wrote for output number `output`.
+  virtual void writeRows(std::size_t output, std::string_view rows) = 0;
+  // The progress marks of the closes a worker made.
+  virtual void writeMarks(std::string_view marks) = 0;
+  // A chunk is committed.
+  virtual void chunkCommitted() = 0;
+};
+
+struct ChunkedLoopSettings {
+  unsigned workers = 2;
+  // The usual size of a chunk; a chunk holds the input up to its last closing row.
+  std::size_t chunkBytes = std::size_t{1} << 20;
+};
+
+// Reads data rows as runRecordLoop does, from byte `offset` of `input` on (the input is plain up
+// to there: see InputReader::plainOffset), into `state` and `sink`. Stops at the first chunk that
+// it cannot prove to read exactly as runRecordLoop would (a failed conversion, a short or long
+// row, a CR, a chunk without a closing row), and before the text behind the input's last closing
+// row; gives the byte offset where runRecordLoop goes on. A read error stops it too:
+// input.failed() then tells.
+std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopState& state,
+                            const SummaryRules& rules, std::span<const ChunkOutput> outputs,
+                            ChunkSink& sink, const ChunkedLoopSettings& settings);
+
+}  // namespace skarvel
