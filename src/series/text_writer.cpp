@@ -14,29 +14,37 @@ namespace {
 
 constexpr std::size_t kWriteBlock = std::size_t{1} << 20;
 constexpr std::size_t kCollectStart = std::size_t{64} << 10;
+// Text written nowhere needs only room for the longest single item.
+constexpr std::size_t kDiscardBlock = std::size_t{4} << 10;
 
 }  // namespace
 
-TextWriter::TextWriter(platform::FileHandle owned, std::FILE* file)
-    : owned_(std::move(owned)), file_(file), buffer_(kWriteBlock) {}
+void TextBuffer::grow(std::size_t size, std::size_t kept) {
+  std::unique_ptr<char[]> larger(new char[size]);
+  std::memcpy(larger.get(), bytes_.get(), kept);
+  bytes_ = std::move(larger);
+  size_ = size;
+}
 
-TextWriter::TextWriter(platform::FileHandle file) : TextWriter(std::move(file), nullptr) {
+TextWriter::TextWriter(platform::FileHandle owned, std::FILE* file, std::size_t bufferSize)
+    : owned_(std::move(owned)), file_(file), buffer_(bufferSize) {}
+
+TextWriter::TextWriter(platform::FileHandle file)
+    : TextWriter(std::move(file), nullptr, kWriteBlock) {
   file_ = owned_.get();
 }
 
 TextWriter TextWriter::borrowing(std::FILE* file) {
-  return TextWriter(nullptr, file);
+  return TextWriter(nullptr, file, kWriteBlock);
 }
 
 TextWriter TextWriter::discarding() {
-  return TextWriter(nullptr, nullptr);
+  return TextWriter(nullptr, nullptr, kDiscardBlock);
 }
 
 TextWriter TextWriter::collecting() {
-  TextWriter writer(nullptr, nullptr);
+  TextWriter writer(nullptr, nullptr, kCollectStart);
   writer.collecting_ = true;
-  writer.buffer_.resize(kCollectStart);
-  writer.buffer_.shrink_to_fit();
   return writer;
 }
 
@@ -49,7 +57,7 @@ void TextWriter::makeRoom(std::size_t size) {
   while (capacity - used_ < size) {
     capacity *= 2;
   }
-  buffer_.resize(capacity);
+  buffer_.grow(capacity, used_);
 }
 
 void TextWriter::fail() {

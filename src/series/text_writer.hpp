@@ -4,12 +4,38 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include "platform.hpp"
 
 namespace skarvel {
+
+// Memory for text that is not cleared when it is allocated, so pages a writer never fills are
+// never touched.
+class TextBuffer {
+ public:
+  explicit TextBuffer(std::size_t size) : bytes_(new char[size]), size_(size) {}
+  TextBuffer(TextBuffer&& other) noexcept
+      : bytes_(std::move(other.bytes_)), size_(std::exchange(other.size_, 0)) {}
+  TextBuffer& operator=(TextBuffer&& other) noexcept {
+    bytes_ = std::move(other.bytes_);
+    size_ = std::exchange(other.size_, 0);
+    return *this;
+  }
+
+  char* data() { return bytes_.get(); }
+  const char* data() const { return bytes_.get(); }
+  std::size_t size() const { return size_; }
+  char& operator[](std::size_t i) { return bytes_[i]; }
+  // Grows to `size` bytes, keeping the first `kept`.
+  void grow(std::size_t size, std::size_t kept);
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_;
+};
 
 // Buffered text output to a file. Records the first failure to write; writing on after a
 // failure does nothing.
@@ -50,7 +76,7 @@ class TextWriter {
   int errorNumber() const { return errorNumber_; }
 
  private:
-  TextWriter(platform::FileHandle owned, std::FILE* file);
+  TextWriter(platform::FileHandle owned, std::FILE* file, std::size_t bufferSize);
   char* reserve(std::size_t size);
   // Makes room for `size` more bytes: flushes, or grows the buffer of a collecting writer.
   void makeRoom(std::size_t size);
@@ -63,7 +89,7 @@ class TextWriter {
   std::FILE* file_;
   bool failed_ = false;
   int errorNumber_ = 0;
-  std::vector<char> buffer_;
+  TextBuffer buffer_;
   std::size_t used_ = 0;
   bool collecting_ = false;
 };
