@@ -83,13 +83,6 @@ alignas(32) constexpr std::int8_t kAlignRight[32] = {
 // The longest token read from one 16-byte register; longer ones go to the general scans.
 constexpr int kShortToken = 15;
 
-// The 32 bytes at a token's start, classified.
-struct Window {
-  __m128i head;          // the first 16 bytes
-  std::uint32_t blanks;  // bit i: byte i is a blank or a tab
-  std::uint32_t enders;  // bit i: byte i ends a token (blank, tab, '\n')
-};
-
 SKARVEL_AVX2 inline std::uint32_t byteMask(__m256i bytes) {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
 }
@@ -98,13 +91,59 @@ SKARVEL_AVX2 inline std::uint32_t byteMask(__m128i bytes) {
   return static_cast<std::uint32_t>(_mm_movemask_epi8(bytes));
 }
 
-SKARVEL_AVX2 inline Window classify(const char* p) {
-  const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-  const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(' ')),
-                                        _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\t')));
-  const __m256i lineEnd = _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n'));
-  return {_mm256_castsi256_si128(bytes), byteMask(blank),
-          byteMask(_mm256_or_si256(blank, lineEnd))};
+// The token starts and line ends of a row, found 32 bytes at a time, in order. Where a token
+// starts does not depend on reading the one before it, so the readings of successive tokens
+// overlap in the CPU.
+class TokenWalk {
+ public:
+  SKARVEL_AVX2 explicit TokenWalk(const char* text) : block_(text - 32) {}
+
+  // The next token start or line end; atLineEnd tells which. Loads stop at the NUL at the
+  // text's end, which starts a token.
+  SKARVEL_AVX2 const char* next() {
+    while (events_ == 0) {
+      loadNextBlock();
+    }
+    const int at = std::countr_zero(events_);
+    atLineEnd_ = ((lineEnds_ >> at) & 1) != 0;
+    events_ &= events_ - 1;
+    return block_ + at;
+  }
+
+  bool atLineEnd() const { return atLineEnd_; }
+
+ private:
+  SKARVEL_AVX2 void loadNextBlock() {
+    block_ += 32;
+    const __m256i bytes = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(block_));
+    const __m256i blank = _mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(' ')),
+                                          _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\t')));
+    lineEnds_ = byteMask(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\n')));
+    const std::uint32_t tokenBytes = ~(byteMask(blank) | lineEnds_);
+    events_ = (tokenBytes & ~((tokenBytes << 1) | tokenCarry_)) | lineEnds_;
+    tokenCarry_ = tokenBytes >> 31;
+  }
+
+  const char* block_;
+  std::uint32_t events_ = 0;      // token starts and line ends not yet given
+  std::uint32_t lineEnds_ = 0;    // line ends of the block
+  std::uint32_t tokenCarry_ = 0;  // 1 when the last byte of the block is a token byte
+  bool atLineEnd_ = false;
+};
+
+// The length of the token at `p`, up to 16 (16: longer than kShortToken), and its first 16
+// bytes.
+struct TokenHead {
+  __m128i bytes;
+  int length;
+};
+
+SKARVEL_AVX2 inline TokenHead tokenHead(const char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i enders = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(' ')),
+                                                   _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\t'))),
+                                      _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')));
+  return {bytes, std::countr_zero(byteMask(enders) | 0x10000U)};
 }
 
 // The value of 16 digits 0..9 held one per byte, the first in the lowest byte: pairs, groups of
@@ -161,25 +200,18 @@ SKARVEL_AVX2 inline ShortDecimal readShortDecimal(__m128i head, int length, bool
   return decimal;
 }
 
-// The start of the token behind the one of `length` bytes at `p`, or its '\n'.
-SKARVEL_AVX2 inline const char* nextToken(const char* p, const Window& window, int length) {
-  const std::uint32_t rest = ~window.blanks & (~0U << length);
-  return rest != 0 ? p + std::countr_zero(rest) : skipBlanks(p + 32);
-}
-
-SKARVEL_AVX2 inline const char* readStampField(const char* p, std::int32_t& field) {
-  const Window window = classify(p);
-  const int length = std::countr_zero(window.enders);
-  if (length <= kShortToken) {
-    const ShortDecimal decimal = readShortDecimal(window.head, length, false);
+SKARVEL_AVX2 inline bool readStampField(const char* p, std::int32_t& field) {
+  const TokenHead head = tokenHead(p);
+  if (head.length <= kShortToken) {
+    const ShortDecimal decimal = readShortDecimal(head.bytes, head.length, false);
     constexpr std::uint64_t kLargest = 0x7FFFFFFF;
     if (decimal.ok && decimal.mantissa <= kLargest + (decimal.negative ? 1 : 0)) {
       const auto magnitude = static_cast<std::int64_t>(decimal.mantissa);
       field = static_cast<std::int32_t>(decimal.negative ? -magnitude : magnitude);
-      return nextToken(p, window, length);
+      return true;
     }
   }
-  return scanToken(p, field, scanInt32);
+  return scanToken(p, field, scanInt32) != nullptr;
 }
 
 // A value as the quotient that gives it: exact operands, so the IEEE division is the correctly
@@ -189,58 +221,75 @@ struct Quotient {
   double divisor = 1.0;
 };
 
-SKARVEL_AVX2 inline const char* readValueToken(const char* p, Quotient& quotient) {
-  const Window window = classify(p);
-  const int length = std::countr_zero(window.enders);
-  if (length <= kShortToken) {
-    const ShortDecimal decimal = readShortDecimal(window.head, length, true);
+SKARVEL_AVX2 inline bool readValueToken(const char* p, Quotient& quotient) {
+  const TokenHead head = tokenHead(p);
+  if (head.length <= kShortToken) {
+    const ShortDecimal decimal = readShortDecimal(head.bytes, head.length, true);
     if (decimal.ok) {
       // At most 15 digits: below 2^53, so the conversion is exact.
       const auto magnitude = static_cast<double>(decimal.mantissa);
       quotient.numerator = decimal.negative ? -magnitude : magnitude;
       quotient.divisor =
           number_detail::kExactPowersOfTen[static_cast<std::size_t>(decimal.fractionDigits)];
-      return nextToken(p, window, length);
+      return true;
     }
   }
   quotient.divisor = 1.0;
-  return scanToken(p, quotient.numerator, scanDouble);
+  return scanToken(p, quotient.numerator, scanDouble) != nullptr;
 }
 
-// Four values at a time, their divisions in one instruction.
+// Reads the next `count` (at most 4) value tokens of the walk into `quotients`; false at a line
+// end or a token that is no number.
+SKARVEL_AVX2 inline bool readQuotients(TokenWalk& walk, std::array<Quotient, 4>& quotients,
+                                       std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) {
+    const char* token = walk.next();
+    if (walk.atLineEnd() || !readValueToken(token, quotients[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+SKARVEL_AVX2 inline __m256d divideQuotients(const std::array<Quotient, 4>& quotients) {
+  const __m256d numerators = _mm256_setr_pd(quotients[0].numerator, quotients[1].numerator,
+                                            quotients[2].numerator, quotients[3].numerator);
+  const __m256d divisors = _mm256_setr_pd(quotients[0].divisor, quotients[1].divisor,
+                                          quotients[2].divisor, quotients[3].divisor);
+  return _mm256_div_pd(numerators, divisors);
+}
+
+// Four values at a time, their divisions in one instruction; a last group of fewer is divided
+// the same way and stored under a mask.
 SKARVEL_AVX2 const char* scanRowAvx2(const char* text, std::array<std::int32_t, 4>& stamp,
                                      std::span<double> values) {
-  const char* p = skipBlanks(text);
+  TokenWalk walk(text);
   for (std::int32_t& field : stamp) {
-    p = readStampField(p, field);
-    if (p == nullptr) {
+    const char* token = walk.next();
+    if (walk.atLineEnd() || !readStampField(token, field)) {
       return nullptr;
     }
   }
   std::size_t i = 0;
+  std::array<Quotient, 4> quotients;
   for (; i + 4 <= values.size(); i += 4) {
-    std::array<Quotient, 4> quotients;
-    for (Quotient& quotient : quotients) {
-      p = readValueToken(p, quotient);
-      if (p == nullptr) {
-        return nullptr;
-      }
-    }
-    const __m256d numerators = _mm256_setr_pd(quotients[0].numerator, quotients[1].numerator,
-                                              quotients[2].numerator, quotients[3].numerator);
-    const __m256d divisors = _mm256_setr_pd(quotients[0].divisor, quotients[1].divisor,
-                                            quotients[2].divisor, quotients[3].divisor);
-    _mm256_storeu_pd(values.data() + i, _mm256_div_pd(numerators, divisors));
-  }
-  for (; i < values.size(); ++i) {
-    Quotient quotient;
-    p = readValueToken(p, quotient);
-    if (p == nullptr) {
+    if (!readQuotients(walk, quotients, 4)) {
       return nullptr;
     }
-    values[i] = quotient.numerator / quotient.divisor;
+    _mm256_storeu_pd(values.data() + i, divideQuotients(quotients));
   }
-  return behindLineEnd(p);
+  const std::size_t rest = values.size() - i;
+  if (rest != 0) {
+    quotients = {};
+    if (!readQuotients(walk, quotients, rest)) {
+      return nullptr;
+    }
+    const __m256i lanes = _mm256_cmpgt_epi64(_mm256_set1_epi64x(static_cast<long long>(rest)),
+                                             _mm256_setr_epi64x(0, 1, 2, 3));
+    _mm256_maskstore_pd(values.data() + i, lanes, divideQuotients(quotients));
+  }
+  const char* lineEnd = walk.next();
+  return walk.atLineEnd() ? lineEnd + 1 : nullptr;
 }
 
 bool cpuHasAvx2() {

@@ -77,17 +77,19 @@ std::optional<RowReading> readByDefinition(std::string_view text, std::size_t co
 
 // The text as the reader holds it: a NUL at its end, then exactly kReadPadding readable bytes
 // (the NUL among them) that look like more rows. `offset` places the text that many bytes past
-// a 64-byte boundary; without one, it ends flush with its allocation, so a read past the
-// padding is caught by the address sanitizer.
+// a 64-byte boundary; kFlush places it flush with the end of its allocation, so a read past
+// the padding is caught by the address sanitizer.
+constexpr std::size_t kFlush = 64;
+
 class BufferedText {
  public:
-  BufferedText(std::string_view text, std::optional<std::size_t> offset) {
-    const std::size_t slack = offset ? 64 : 0;
+  BufferedText(std::string_view text, std::size_t offset) {
+    const std::size_t slack = offset != kFlush ? 64 : 0;
     bytes_.resize(slack + text.size() + kReadPadding);
     std::size_t start = 0;
-    if (offset) {
+    if (offset != kFlush) {
       const auto address = reinterpret_cast<std::uintptr_t>(bytes_.data());
-      start = (*offset + 64 - address % 64) % 64;
+      start = (offset + 64 - address % 64) % 64;
     }
     std::memcpy(bytes_.data() + start, text.data(), text.size());
     text_ = bytes_.data() + start;
@@ -125,7 +127,7 @@ const char* kindName(RowScanKind kind) {
 // Checks one kind on one placement of the text against the definition; gives a failure
 // description, or an empty text when they agree.
 std::string disagreement(std::string_view text, std::size_t columns, RowScanKind kind,
-                         std::optional<std::size_t> offset) {
+                         std::size_t offset) {
   const std::optional<RowReading> expected = readByDefinition(text, columns);
   const BufferedText buffered(text, offset);
   std::array<std::int32_t, 4> stamp{};
@@ -155,10 +157,8 @@ std::string disagreement(std::string_view text, std::size_t columns, RowScanKind
 // Every available kind at every offset from a 64-byte boundary and flush with its allocation.
 void expectAgreement(std::string_view text, std::size_t columns) {
   for (const RowScanKind kind : availableKinds()) {
-    for (std::size_t offset = 0; offset <= 64; ++offset) {
-      const std::optional<std::size_t> placement =
-          offset < 64 ? std::optional<std::size_t>(offset) : std::nullopt;
-      const std::string problem = disagreement(text, columns, kind, placement);
+    for (std::size_t offset = 0; offset <= kFlush; ++offset) {
+      const std::string problem = disagreement(text, columns, kind, offset);
       ASSERT_EQ(problem, "") << kindName(kind) << " at offset " << offset << ", columns " << columns
                              << ": \"" << text << "\"";
     }
