@@ -4,7 +4,7 @@
 // skarvel_generate's, with 240 and with 3 value columns. Prints the best of several passes as
 // nanoseconds per value (stamp fields not counted) and megabytes of text per second.
 //
-//   skarvel_row_scan_bench [<megabytes per shape>] [<passes>]
+//   skarvel_row_scan_bench [<megabytes per shape>] [<passes>] [<only the readings named so>]
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -98,6 +98,13 @@ Rows makeRows(std::size_t columns, std::size_t bytes) {
   return made;
 }
 
+// The reading named on the command line, or all.
+const char* gOnly = nullptr;
+
+bool chosen(const char* name) {
+  return gOnly == nullptr || std::strstr(name, gOnly) != nullptr;
+}
+
 bool isSeparator(char c) {
   return c == ' ' || c == '\t' || c == '\n';
 }
@@ -188,6 +195,9 @@ double sumByRowScan(const Rows& rows, skarvel::RowScanKind kind) {
 
 template <typename Read>
 void measure(const char* name, const Rows& rows, int passes, Read read) {
+  if (!chosen(name)) {
+    return;
+  }
   double best = 1e30;
   double sum = 0.0;
   for (int pass = 0; pass < passes; ++pass) {
@@ -206,6 +216,7 @@ void measure(const char* name, const Rows& rows, int passes, Read read) {
 int main(int argc, char** argv) {
   const double megabytes = argc > 1 ? std::atof(argv[1]) : 16.0;
   const int passes = argc > 2 ? std::atoi(argv[2]) : 5;
+  gOnly = argc > 3 ? argv[3] : nullptr;
   const auto bytes = static_cast<std::size_t>(megabytes * 1e6);
   for (const std::size_t columns : {std::size_t{240}, std::size_t{3}}) {
     const Rows rows = makeRows(columns, bytes);

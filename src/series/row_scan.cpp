@@ -214,49 +214,50 @@ SKARVEL_AVX2 inline bool readStampField(const char* p, std::int32_t& field) {
   return scanToken(p, field, scanInt32) != nullptr;
 }
 
-// A value as the quotient that gives it: exact operands, so the IEEE division is the correctly
-// rounded value (a divisor of 1 for a value that is already converted).
-struct Quotient {
-  double numerator = 0.0;
-  double divisor = 1.0;
-};
+// Gives `magnitude` the sign bit when `negative`, without a branch: signs come at random.
+inline double withSign(double magnitude, bool negative) {
+  return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) |
+                               (std::uint64_t{negative} << 63));
+}
 
-SKARVEL_AVX2 inline bool readValueToken(const char* p, Quotient& quotient) {
+// Reads the value token at `p` as a quotient that gives its value: exact operands, so the
+// IEEE division is the correctly rounded value (a divisor of 1 for a value already converted).
+SKARVEL_AVX2 inline bool readQuotient(const char* p, double& numerator, double& divisor) {
   const TokenHead head = tokenHead(p);
   if (head.length <= kShortToken) {
     const ShortDecimal decimal = readShortDecimal(head.bytes, head.length, true);
     if (decimal.ok) {
       // At most 15 digits: below 2^53, so the conversion is exact.
-      const auto magnitude = static_cast<double>(decimal.mantissa);
-      quotient.numerator = decimal.negative ? -magnitude : magnitude;
-      quotient.divisor =
-          number_detail::kExactPowersOfTen[static_cast<std::size_t>(decimal.fractionDigits)];
+      numerator = withSign(static_cast<double>(decimal.mantissa), decimal.negative);
+      divisor = number_detail::kExactPowersOfTen[static_cast<std::size_t>(decimal.fractionDigits)];
       return true;
     }
   }
-  quotient.divisor = 1.0;
-  return scanToken(p, quotient.numerator, scanDouble) != nullptr;
+  divisor = 1.0;
+  return scanToken(p, numerator, scanDouble) != nullptr;
 }
 
-// Reads the next `count` (at most 4) value tokens of the walk into `quotients`; false at a line
-// end or a token that is no number.
-SKARVEL_AVX2 inline bool readQuotients(TokenWalk& walk, std::array<Quotient, 4>& quotients,
-                                       std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    const char* token = walk.next();
-    if (walk.atLineEnd() || !readValueToken(token, quotients[i])) {
-      return false;
-    }
-  }
-  return true;
+SKARVEL_AVX2 inline bool readQuotient(TokenWalk& walk, double& numerator, double& divisor) {
+  const char* token = walk.next();
+  return !walk.atLineEnd() && readQuotient(token, numerator, divisor);
 }
 
-SKARVEL_AVX2 inline __m256d divideQuotients(const std::array<Quotient, 4>& quotients) {
-  const __m256d numerators = _mm256_setr_pd(quotients[0].numerator, quotients[1].numerator,
-                                            quotients[2].numerator, quotients[3].numerator);
-  const __m256d divisors = _mm256_setr_pd(quotients[0].divisor, quotients[1].divisor,
-                                          quotients[2].divisor, quotients[3].divisor);
-  return _mm256_div_pd(numerators, divisors);
+// Reads the next `count` (1 to 4) values of the walk, divided in one instruction into
+// `group`; false at a line end or a token that is no number. The operands stay in registers.
+SKARVEL_AVX2 inline bool readGroup(TokenWalk& walk, std::size_t count, __m256d& group) {
+  double n0 = 0.0;
+  double n1 = 0.0;
+  double n2 = 0.0;
+  double n3 = 0.0;
+  double d0 = 1.0;
+  double d1 = 1.0;
+  double d2 = 1.0;
+  double d3 = 1.0;
+  const bool ok = readQuotient(walk, n0, d0) && (count < 2 || readQuotient(walk, n1, d1)) &&
+                  (count < 3 || readQuotient(walk, n2, d2)) &&
+                  (count < 4 || readQuotient(walk, n3, d3));
+  group = _mm256_div_pd(_mm256_setr_pd(n0, n1, n2, n3), _mm256_setr_pd(d0, d1, d2, d3));
+  return ok;
 }
 
 // Four values at a time, their divisions in one instruction; a last group of fewer is divided
@@ -271,22 +272,21 @@ SKARVEL_AVX2 const char* scanRowAvx2(const char* text, std::array<std::int32_t, 
     }
   }
   std::size_t i = 0;
-  std::array<Quotient, 4> quotients;
+  __m256d group;
   for (; i + 4 <= values.size(); i += 4) {
-    if (!readQuotients(walk, quotients, 4)) {
+    if (!readGroup(walk, 4, group)) {
       return nullptr;
     }
-    _mm256_storeu_pd(values.data() + i, divideQuotients(quotients));
+    _mm256_storeu_pd(values.data() + i, group);
   }
   const std::size_t rest = values.size() - i;
   if (rest != 0) {
-    quotients = {};
-    if (!readQuotients(walk, quotients, rest)) {
+    if (!readGroup(walk, rest, group)) {
       return nullptr;
     }
     const __m256i lanes = _mm256_cmpgt_epi64(_mm256_set1_epi64x(static_cast<long long>(rest)),
                                              _mm256_setr_epi64x(0, 1, 2, 3));
-    _mm256_maskstore_pd(values.data() + i, lanes, divideQuotients(quotients));
+    _mm256_maskstore_pd(values.data() + i, lanes, group);
   }
   const char* lineEnd = walk.next();
   return walk.atLineEnd() ? lineEnd + 1 : nullptr;
