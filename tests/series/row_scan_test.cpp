@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -154,10 +155,16 @@ std::string disagreement(std::string_view text, std::size_t columns, RowScanKind
   return "";
 }
 
-// Every available kind at every offset from a 64-byte boundary and flush with its allocation.
-void expectAgreement(std::string_view text, std::size_t columns) {
+// Every available kind at every offset from a 64-byte boundary and flush with its allocation,
+// or at a few offsets on either side of the 16- and 32-byte boundaries.
+void expectAgreement(std::string_view text, std::size_t columns, bool everyOffset = true) {
+  static constexpr std::size_t kSomeOffsets[] = {0, 9, 15, 17, 31, 33, 63, kFlush};
   for (const RowScanKind kind : availableKinds()) {
     for (std::size_t offset = 0; offset <= kFlush; ++offset) {
+      if (!everyOffset && std::find(std::begin(kSomeOffsets), std::end(kSomeOffsets), offset) ==
+                              std::end(kSomeOffsets)) {
+        continue;
+      }
       const std::string problem = disagreement(text, columns, kind, offset);
       ASSERT_EQ(problem, "") << kindName(kind) << " at offset " << offset << ", columns " << columns
                              << ": \"" << text << "\"";
@@ -284,10 +291,10 @@ TEST(ScanDataRow, ReadsTokensOfEveryLengthAndShape) {
             row += "0.5 ";
           }
           row += token + "\n";
-          expectAgreement(row, place + 1);
-          // The same token as a stamp field.
-          expectAgreement(token + " 1 1 1 2.5\n", 1);
+          expectAgreement(row, place + 1, false);
         }
+        // The same token as a stamp field.
+        expectAgreement(token + " 1 1 1 2.5\n", 1);
       }
     }
   }
@@ -416,7 +423,7 @@ TEST(ScanDataRow, AgreesWithTheDefinitionOnRandomRows) {
   Random random(19900101);
   int plain = 0;
   int notPlain = 0;
-  constexpr int kRows = 200'000;
+  constexpr int kRows = 120'000;
   for (int i = 0; i < kRows; ++i) {
     const int shape = random.below(10);
     const auto columns = static_cast<std::size_t>(shape < 4   ? random.below(4)
