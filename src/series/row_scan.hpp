@@ -1,0 +1,36 @@
+// Reading one whole data row in one call: the four stamp fields, the values and the line end,
+// each number exactly what scanInt32 or scanDouble gives for its token. A row of any other
+// shape is left to the field-by-field reading.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+namespace skarvel {
+
+// How scanDataRow reads: a loop over the 8-byte word path, or 32 bytes of text and four values
+// at a time with AVX2 instructions (x86-64 only, where the CPU has them).
+enum class RowScanKind { scalar, avx2 };
+
+// True when `kind` can run on this build and CPU. The scalar kind always can.
+bool rowScanKindAvailable(RowScanKind kind);
+
+// The fastest kind available on this build and CPU.
+RowScanKind bestRowScanKind();
+
+// Reads the data row at `text`: four integer fields, then values.size() numbers, then the line
+// end. Gives the position behind the row's '\n', or nullptr when the row is not plain; then the
+// stamp and the values hold nothing to rely on, and the caller reads the row field by field.
+//
+// A plain row: optional blanks or tabs, then 4 + values.size() tokens separated by runs of
+// blanks or tabs (a token is a maximal run of bytes other than blank, tab and '\n'), then
+// optional blanks or tabs and a '\n' before `end`. The first four tokens are each consumed
+// whole by a successful scanInt32, the others each by a successful scanDouble.
+//
+// [text, end) is buffered text with a NUL at `end` and at least kReadPadding readable bytes
+// behind `end`. A kind that is not available reads as the scalar kind.
+const char* scanDataRow(const char* text, const char* end, std::array<std::int32_t, 4>& stamp,
+                        std::span<double> values, RowScanKind kind);
+
+}  // namespace skarvel
