@@ -18,6 +18,7 @@
 #include "naming.hpp"
 #include "platform.hpp"
 #include "progress.hpp"
+#include "row_scan.hpp"
 #include "run_report.hpp"
 #include "text_writer.hpp"
 
@@ -175,6 +176,20 @@ std::size_t chunkBytes() {
     return kChunkBytes;
   }
   return bytes;
+}
+
+// How plain rows are read: the fastest kind this build and CPU have, unless SKARVEL_ROW_SCAN
+// (meant for tests and benchmarks) names another that they have: "scalar" or "avx2".
+RowScanKind rowScanKind() {
+  const char* given = std::getenv("SKARVEL_ROW_SCAN");
+  const std::string_view name = given != nullptr ? given : "";
+  if (name == "scalar") {
+    return RowScanKind::scalar;
+  }
+  if (name == "avx2" && rowScanKindAvailable(RowScanKind::avx2)) {
+    return RowScanKind::avx2;
+  }
+  return bestRowScanKind();
 }
 
 // Reads the data rows: on several threads as far as the input allows, then on this one up to the
@@ -480,6 +495,7 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
     return *stop;
   }
   input.setMissingTexts(commandLine.options.missingTexts);
+  input.setRowScanKind(rowScanKind());
   if (const StepResult stop = analyseInput(input, state, commandLine, files, console)) {
     return *stop;
   }

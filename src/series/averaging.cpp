@@ -53,6 +53,64 @@ bool readStamp(InputReader& input, RecordStamp& stamp) {
          input.readInt(stamp.hour);
 }
 
+// Reads the next row field by field: the stamp, then the values, then the rest of the line. Sets
+// the error flag when a field cannot be read; the rest of the line is then skipped.
+void readRowByFields(InputReader& input, RecordLoopState& state) {
+  if (readStamp(input, state.stamp)) {
+    state.accumulators.countRow();
+    ++state.rowsRead;
+  } else {
+    state.errorFlag = true;
+  }
+  if (state.errorFlag) {
+    input.skipLine();
+    return;
+  }
+  const std::int64_t crossedBefore = input.linesCrossed().count;
+  if (state.accumulators.tracksExtremes()) {
+    readValues<true>(input, state);
+  } else {
+    readValues<false>(input, state);
+  }
+  if (!state.errorFlag && input.linesCrossed().count == crossedBefore) {
+    input.skipRowEnd();
+  } else {
+    state.endedInsideValues = state.errorFlag && !input.firstFailure() && !input.failed();
+    input.skipLine();
+  }
+}
+
+// Adds a row's accepted values to the open day. A value that is not accepted adds +0.0 and no
+// count: a sum that starts at +0.0 never becomes -0.0, so adding +0.0 leaves it as it is, and
+// the loop runs without a branch per value.
+void addRowToDay(PeriodValues& day, std::span<const double> values) {
+  double* sums = day.sums.data();
+  std::int64_t* counts = day.counts.data();
+  for (std::size_t c = 0; c < values.size(); ++c) {
+    const bool accepted = values[c] > MissingThreshold;
+    sums[c] += accepted ? values[c] : 0.0;
+    counts[c] += accepted ? 1 : 0;
+  }
+  for (std::size_t c = 0; c < day.extremes.size(); ++c) {
+    if (values[c] > MissingThreshold) {
+      day.extremes[c].add(values[c]);
+    }
+  }
+}
+
+// Reads the next row in one call when it is a plain row in the buffered text.
+bool readPlainRow(InputReader& input, RecordLoopState& state, std::span<double> values) {
+  std::array<std::int32_t, 4> fields{};
+  if (!input.readPlainRow(fields, values)) {
+    return false;
+  }
+  state.stamp = {fields[0], fields[1], fields[2], fields[3]};
+  state.accumulators.countRow();
+  ++state.rowsRead;
+  addRowToDay(state.accumulators.period(Period::day), values);
+  return true;
+}
+
 // Accepted values of the open day, over every column: counted per day, not per value.
 std::int64_t acceptedInDay(const Accumulators& sums) {
   const std::vector<std::int64_t>& counts = sums.period(Period::day).counts;
@@ -190,32 +248,12 @@ void PeriodValues::clear() {
 
 void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRules& rules,
                    CloseListener& listener) {
-  const bool trackExtremes = state.accumulators.tracksExtremes();
+  std::vector<double> values(state.accumulators.columnCount());
   RecordStamp& stamp = state.stamp;
   for (;;) {
-    if (readStamp(input, stamp)) {
-      state.accumulators.countRow();
-      ++state.rowsRead;
-    } else {
-      state.errorFlag = true;
+    if (!readPlainRow(input, state, values)) {
+      readRowByFields(input, state);
     }
-    if (!state.errorFlag) {
-      const std::int64_t crossedBefore = input.linesCrossed().count;
-      if (trackExtremes) {
-        readValues<true>(input, state);
-      } else {
-        readValues<false>(input, state);
-      }
-      if (!state.errorFlag && input.linesCrossed().count == crossedBefore) {
-        input.skipRowEnd();
-      } else {
-        state.endedInsideValues = state.errorFlag && !input.firstFailure() && !input.failed();
-        input.skipLine();
-      }
-    } else {
-      input.skipLine();
-    }
-
     if (stamp.hour == rules.closeHour) {
       if (state.errorFlag) {
         return;  // a day with unreadable values is dropped, with its open month

@@ -137,6 +137,7 @@ struct ChunkRules {
   const SummaryRules& rules;
   std::span<const ChunkOutput> outputs;
   const std::vector<std::string>& missingTexts;
+  RowScanKind rowScanKind;
 };
 
 // Reads one chunk with the record loop, as the record loop reads the input.
@@ -154,6 +155,7 @@ void readChunk(Chunk& chunk, const ChunkRules& given) {
   RecordLoopState loop{{}, false, std::move(*accumulators)};
   InputReader reader = InputReader::overText(std::move(chunk.text), chunk.size);
   reader.setMissingTexts(given.missingTexts);
+  reader.setRowScanKind(given.rowScanKind);
   ChunkRecorder recorder(result, given.outputs, given.rules);
   runRecordLoop(reader, loop, given.rules, recorder);
   result.plain = !reader.firstFailure() && reader.linesCrossed().count == 0 &&
@@ -385,7 +387,8 @@ std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopS
                             const SummaryRules& rules, std::span<const ChunkOutput> outputs,
                             ChunkSink& sink, const ChunkedLoopSettings& settings) {
   const std::vector<std::string> missingTexts = input.missingTexts();
-  const ChunkRules chunkRules{state.accumulators.columnCount(), rules, outputs, missingTexts};
+  const ChunkRules chunkRules{state.accumulators.columnCount(), rules, outputs, missingTexts,
+                              input.rowScanKind()};
   // Declared before the workers, so no worker outlives them.
   std::vector<Chunk> chunks(settings.workers + kSpareChunks);
   ChunkWorkers workers(settings.workers, [&](Chunk& chunk) { readChunk(chunk, chunkRules); });

@@ -2,17 +2,20 @@
 // reads them, offered as lines and as number tokens with stream-conversion semantics.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "number_scan.hpp"
+#include "row_scan.hpp"
 
 namespace skarvel {
 
@@ -101,6 +104,22 @@ class InputReader {
     }
     return readValueSlowly(value);
   }
+
+  // Reads a whole plain data row (see scanDataRow) when it lies in the buffered text: the four
+  // stamp fields and one value per element of `values`, then the line end. False when it does
+  // not, or the row is of another shape; then nothing is consumed and the row is read field by
+  // field.
+  bool readPlainRow(std::array<std::int32_t, 4>& stamp, std::span<double> values) {
+    const char* next = scanDataRow(pos_, end_, stamp, values, rowScanKind_);
+    if (next == nullptr) {
+      return false;
+    }
+    pos_ = next;
+    return true;
+  }
+  // How readPlainRow reads (the scalar kind unless set).
+  void setRowScanKind(RowScanKind kind) { rowScanKind_ = kind; }
+  RowScanKind rowScanKind() const { return rowScanKind_; }
 
   // The texts that mark a missing value in place of a number (such as "NA"), for readValue.
   // Looked at only where a conversion fails.
@@ -202,6 +221,7 @@ class InputReader {
   Occurrence extraText_;
   std::function<void()> blockObserver_;
   std::vector<std::string> missingTexts_;
+  RowScanKind rowScanKind_ = RowScanKind::scalar;
 };
 
 }  // namespace skarvel
