@@ -1,3 +1,8 @@
+// The six digits come from integers: the double's 53-bit significand times a 128-bit power of
+// ten (a table made at compile time) gives the value scaled to six digits before the point and
+// 64 exact-enough bits of fraction after it. Only where those bits cannot tell which side of a
+// midpoint between two six-digit numbers the value lies (exact midpoints among them) does the
+// standard library's exact conversion decide.
 #include "number_format.hpp"
 
 #include <array>
@@ -25,8 +30,8 @@ struct PowerOfTen {
   int binaryExponent = 0;
 };
 
-// The scale factors 10^(5 - k) for every decimal exponent k of a double (4.9e-324 to 1.8e308),
-// with one below the smallest for a first estimate that is one too small.
+// The scale factors 10^(5 - k) for the decimal exponent k of every double's first digit, and of
+// its estimate: -324 (4.9e-324) to 308 (1.8e308).
 constexpr int kSmallestPower = 5 - 308;
 constexpr int kLargestPower = 5 + 324;
 constexpr int kPowerCount = kLargestPower - kSmallestPower + 1;
@@ -157,8 +162,8 @@ constexpr int decimalExponentEstimate(int e) {
 }
 
 // value * 10^power: the integer part and the first 64 bits of the fraction. The exact fraction,
-// in units of 2^-64, is at least `fraction` and less than `fraction + 2` (the bits cut off and the
-// table's truncation, which is less than 2^-33 of a unit here).
+// in units of 2^-64, is at least `fraction` and less than `fraction + 2`: the bits cut off add
+// less than one unit, the table's truncation less than 2^-38 of one.
 struct ScaledValue {
   std::uint64_t integer = 0;
   std::uint64_t fraction = 0;
@@ -177,27 +182,20 @@ ScaledValue scaleByPowerOfTen(BinaryValue value, int power) {
   return {high >> shift, (high << (64 - shift)) | (middle >> shift)};
 }
 
-enum class Rounding { kDown, kUp, kUndecided };
+constexpr std::uint64_t kHalf = std::uint64_t{1} << 63;
 
-// The fraction against one half: undecided when the exact value may lie on either side of it.
-Rounding roundingOf(std::uint64_t fraction) {
-  constexpr std::uint64_t kHalf = std::uint64_t{1} << 63;
-  if (fraction > kHalf) {
-    return Rounding::kUp;
-  }
-  if (fraction < kHalf - 1) {
-    return Rounding::kDown;
-  }
-  return Rounding::kUndecided;
+// The exact fraction, from `fraction` to below `fraction + 2`, may lie on either side of one half.
+bool nearOneHalf(std::uint64_t fraction) {
+  return fraction - (kHalf - 1) < 2;
 }
 
-constexpr std::uint64_t kSixDigits = 100000;
-constexpr std::uint64_t kSevenDigits = 1000000;
+constexpr std::uint32_t kSixDigits = 100000;
+constexpr std::uint32_t kSevenDigits = 1000000;
 
-// The magnitude rounded to six significant digits: digits * 10^(exponent - 5), digits from
-// 100000 to 999999.
+// A magnitude rounded to six significant digits: digits * 10^(exponent - 5), digits from 100000
+// to 999999; zero is {0, 0}.
 struct Decimal {
-  std::uint64_t digits = 0;
+  std::uint32_t digits = 0;
   int exponent = 0;
 };
 
@@ -211,127 +209,117 @@ std::optional<Decimal> roundedByTable(double magnitude) {
     ++exponent;
     scaled = scaleByPowerOfTen(value, 5 - exponent);
   }
-  const Rounding rounding = roundingOf(scaled.fraction);
-  if (rounding == Rounding::kUndecided) {
+  if (nearOneHalf(scaled.fraction)) {
     return std::nullopt;
   }
-  Decimal rounded{scaled.integer, exponent};
-  if (rounding == Rounding::kUp && ++rounded.digits == kSevenDigits) {
-    rounded = {kSixDigits, exponent + 1};
+  const auto roundedUp = static_cast<std::uint32_t>(scaled.fraction > kHalf ? 1 : 0);
+  const Decimal rounded{static_cast<std::uint32_t>(scaled.integer) + roundedUp, exponent};
+  if (rounded.digits == kSevenDigits) {
+    return Decimal{kSixDigits, exponent + 1};
   }
   return rounded;
 }
 
+// By the standard library's exact conversion to "d.ddddde+XX": for the magnitudes next to a
+// midpoint.
+Decimal roundedByConversion(double magnitude) {
+  std::array<char, kMaxNumberText> scientific{};
+  const auto converted = std::to_chars(scientific.data(), scientific.data() + scientific.size(),
+                                       magnitude, std::chars_format::scientific, 5);
+  const char* p = scientific.data();
+  Decimal result;
+  for (const char digit : {p[0], p[2], p[3], p[4], p[5], p[6]}) {
+    result.digits = result.digits * 10 + static_cast<std::uint32_t>(digit - '0');
+  }
+  std::from_chars(p + 8 + (p[8] == '+' ? 1 : 0), converted.ptr, result.exponent);
+  return result;
+}
+
+Decimal roundedToSixDigits(double magnitude) {
+  if (magnitude == 0.0) {
+    return {};
+  }
+  if (const std::optional<Decimal> rounded = roundedByTable(magnitude)) {
+    return *rounded;
+  }
+  return roundedByConversion(magnitude);
+}
+
 // ---- Text
+
+// The text of each number from 0 to 99 in two digits.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+void copyPair(char* out, std::uint32_t number) {
+  std::memcpy(out, &kDigitPairs[2 * number], 2);
+}
+
+// The six digits of a Decimal after four zeros ("0000dddddd"), with room to copy sixteen bytes
+// from any of them, and how many digits are left without the trailing zeros (at least one).
+struct DigitText {
+  static constexpr std::size_t kFirst = 4;
+
+  std::array<char, 32> chars{'0', '0', '0', '0'};
+  int kept = 6;
+
+  const char* digit(int i) const { return &chars[kFirst + static_cast<std::size_t>(i)]; }
+};
+
+DigitText digitTextOf(std::uint32_t digits) {
+  DigitText text;
+  const std::uint32_t lastFour = digits % 10000;
+  copyPair(&text.chars[DigitText::kFirst], digits / 10000);
+  copyPair(&text.chars[DigitText::kFirst + 2], lastFour / 100);
+  copyPair(&text.chars[DigitText::kFirst + 4], lastFour % 100);
+  while (text.kept > 1 && *text.digit(text.kept - 1) == '0') {
+    --text.kept;
+  }
+  return text;
+}
 
 char* copyText(char* out, std::string_view text) {
   std::memcpy(out, text.data(), text.size());
   return out + text.size();
 }
 
-// The six significant digits of a finite value, rounded once, without trailing zeros, and the
-// decimal exponent of the first.
-struct SignificantDigits {
-  std::array<char, 6> digits{};
-  int kept = 6;
-  int exponent = 0;
-  bool negative = false;
+// The writers below copy eight digits at a time and return the end of what they mean: the
+// bytes after it up to kMaxNumberText are scratch.
 
-  char operator[](int i) const { return digits[static_cast<std::size_t>(i)]; }
-};
-
-void dropTrailingZeros(SignificantDigits& d) {
-  while (d.kept > 1 && d[d.kept - 1] == '0') {
-    --d.kept;
-  }
+// "d.ddddde+XXX": the exponent with its sign and three digits (it is at most 324).
+char* writeScientific(char* out, const DigitText& text, int exponent) {
+  out[0] = *text.digit(0);
+  out[1] = '.';
+  std::memcpy(out + 2, text.digit(1), 8);
+  out += text.kept > 1 ? text.kept + 1 : 1;
+  const auto magnitude = static_cast<std::uint32_t>(exponent < 0 ? -exponent : exponent);
+  out[0] = 'e';
+  out[1] = exponent < 0 ? '-' : '+';
+  out[2] = static_cast<char>('0' + magnitude / 100);
+  copyPair(out + 3, magnitude % 100);
+  return out + 5;
 }
 
-// By the standard library's exact conversion: the values next to a midpoint.
-SignificantDigits significantDigitsByConversion(double value) {
-  // "d.ddddde+XX", the sign first when negative.
-  std::array<char, kMaxNumberText> scientific{};
-  const auto converted = std::to_chars(scientific.data(), scientific.data() + scientific.size(),
-                                       value, std::chars_format::scientific, 5);
-  const char* p = scientific.data();
-  SignificantDigits result;
-  if (*p == '-') {
-    result.negative = true;
-    ++p;
+// "0.000ddd" to "dddddd" for exponents -4 to 5. After the four zeros before the digits, the
+// units digit is digit `exponent` for every exponent: the integer part ends there and the
+// fraction follows it.
+char* writeFixed(char* out, const DigitText& text, int exponent) {
+  const int integerDigits = exponent < 0 ? 1 : exponent + 1;
+  const int fractionDigits = text.kept - 1 - exponent;  // up to 9, or none
+  std::memcpy(out, text.digit(exponent + 1 - integerDigits), 8);
+  out += integerDigits;
+  if (fractionDigits <= 0) {
+    return out;
   }
-  result.digits[0] = *p;
-  std::memcpy(&result.digits[1], p + 2, 5);
-  std::from_chars(p + 8 + (p[8] == '+' ? 1 : 0), converted.ptr, result.exponent);
-  dropTrailingZeros(result);
-  return result;
-}
-
-SignificantDigits significantDigitsOf(double value) {
-  const double magnitude = std::fabs(value);
-  if (magnitude == 0.0) {
-    SignificantDigits zero;
-    zero.digits[0] = '0';
-    zero.kept = 1;
-    zero.negative = std::signbit(value);
-    return zero;
-  }
-  const std::optional<Decimal> rounded = roundedByTable(magnitude);
-  if (!rounded) {
-    return significantDigitsByConversion(value);
-  }
-  SignificantDigits result;
-  result.exponent = rounded->exponent;
-  result.negative = std::signbit(value);
-  std::uint64_t rest = rounded->digits;
-  for (std::size_t i = result.digits.size(); i-- > 0;) {
-    result.digits[i] = static_cast<char>('0' + rest % 10);
-    rest /= 10;
-  }
-  dropTrailingZeros(result);
-  return result;
-}
-
-char* writeDigits(char* out, const SignificantDigits& d, int first, int last) {
-  for (int i = first; i < last; ++i) {
-    *out++ = d[i];
-  }
-  return out;
-}
-
-// "d.ddddde+XXX": the exponent with its sign and at least three digits.
-char* writeScientific(char* out, const SignificantDigits& d) {
-  *out++ = d[0];
-  if (d.kept > 1) {
-    *out++ = '.';
-    out = writeDigits(out, d, 1, d.kept);
-  }
-  *out++ = 'e';
-  *out++ = d.exponent < 0 ? '-' : '+';
-  const int magnitude = d.exponent < 0 ? -d.exponent : d.exponent;
-  if (magnitude < 100) {
-    *out++ = '0';
-  }
-  if (magnitude < 10) {
-    *out++ = '0';
-  }
-  return std::to_chars(out, out + 4, magnitude).ptr;
-}
-
-// "0.000ddd" for exponents -4..-1, "ddd.ddd" for 0..5.
-char* writeFixed(char* out, const SignificantDigits& d) {
-  if (d.exponent < 0) {
-    *out++ = '0';
-    *out++ = '.';
-    for (int i = d.exponent; i < -1; ++i) {
-      *out++ = '0';
-    }
-    return writeDigits(out, d, 0, d.kept);
-  }
-  out = writeDigits(out, d, 0, d.exponent + 1);
-  if (d.kept > d.exponent + 1) {
-    *out++ = '.';
-    out = writeDigits(out, d, d.exponent + 1, d.kept);
-  }
-  return out;
+  *out = '.';
+  std::memcpy(out + 1, text.digit(exponent + 1), 16);
+  return out + 1 + fractionDigits;
 }
 
 }  // namespace
@@ -343,14 +331,15 @@ char* formatNumber(char* out, double value) {
   if (std::isinf(value)) {
     return copyText(out, value > 0 ? "1.#INF" : "-1.#INF");
   }
-  const SignificantDigits digits = significantDigitsOf(value);
-  if (digits.negative) {
+  if (std::signbit(value)) {
     *out++ = '-';
   }
-  if (digits.exponent < -4 || digits.exponent >= 6) {
-    return writeScientific(out, digits);
+  const Decimal rounded = roundedToSixDigits(std::fabs(value));
+  const DigitText text = digitTextOf(rounded.digits);
+  if (rounded.exponent < -4 || rounded.exponent >= 6) {
+    return writeScientific(out, text, rounded.exponent);
   }
-  return writeFixed(out, digits);
+  return writeFixed(out, text, rounded.exponent);
 }
 
 }  // namespace skarvel
