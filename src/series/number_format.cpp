@@ -36,62 +36,64 @@ constexpr int kSmallestPower = 5 - 308;
 constexpr int kLargestPower = 5 + 324;
 constexpr int kPowerCount = kLargestPower - kSmallestPower + 1;
 
-// An unsigned integer of 1216 bits, wide enough for 10^329 and for 2^1200 / 10^303 to keep
-// more than 128 significant bits.
+// An unsigned integer of 1248 bits, wide enough for 10^329 * 2^128 and for 2^1200 / 10^303 to
+// keep more than 128 significant bits.
 class BigNumber {
  public:
-  static constexpr int kBits = 1216;
+  static constexpr int kBits = 1248;
 
-  constexpr explicit BigNumber(int powerOfTwo) {
-    limbs_[static_cast<std::size_t>(powerOfTwo / 32)] = std::uint32_t{1} << (powerOfTwo % 32);
+  constexpr explicit BigNumber(int powerOfTwo)
+      : used_(static_cast<std::size_t>(powerOfTwo / 32) + 1) {
+    limbs_[used_ - 1] = std::uint32_t{1} << (powerOfTwo % 32);
   }
 
   constexpr void multiplyByTen() {
     std::uint64_t carry = 0;
-    for (std::uint32_t& limb : limbs_) {
-      const std::uint64_t product = std::uint64_t{limb} * 10 + carry;
-      limb = static_cast<std::uint32_t>(product);
+    for (std::size_t i = 0; i < used_; ++i) {
+      const std::uint64_t product = std::uint64_t{limbs_[i]} * 10 + carry;
+      limbs_[i] = static_cast<std::uint32_t>(product);
       carry = product >> 32;
+    }
+    if (carry != 0) {
+      limbs_[used_++] = static_cast<std::uint32_t>(carry);
     }
   }
 
   // Rounds down: repeated, it gives the quotient by the power of ten exactly.
   constexpr void divideByTen() {
     std::uint64_t remainder = 0;
-    for (std::size_t i = limbs_.size(); i-- > 0;) {
+    for (std::size_t i = used_; i-- > 0;) {
       const std::uint64_t dividend = (remainder << 32) | limbs_[i];
       limbs_[i] = static_cast<std::uint32_t>(dividend / 10);
       remainder = dividend % 10;
     }
+    if (limbs_[used_ - 1] == 0) {
+      --used_;
+    }
   }
 
+  // The position of the top bit; the number is not zero.
   constexpr int topBit() const {
-    for (std::size_t i = limbs_.size(); i-- > 0;) {
-      if (limbs_[i] != 0) {
-        return static_cast<int>(i) * 32 + static_cast<int>(std::bit_width(limbs_[i])) - 1;
-      }
-    }
-    return -1;
+    return static_cast<int>(used_ - 1) * 32 + static_cast<int>(std::bit_width(limbs_[used_ - 1])) -
+           1;
   }
 
-  // The 64 bits from `first` up; bits below 0 are zeros.
+  // The 64 bits from bit `first` (at least 0) up.
   constexpr std::uint64_t bitsFrom(int first) const {
-    std::uint64_t bits = 0;
-    for (int i = 63; i >= 0; --i) {
-      bits = (bits << 1) | bit(first + i);
+    const auto limb = static_cast<std::size_t>(first / 32);
+    const int offset = first % 32;
+    const std::uint64_t low = limbAt(limb) | (limbAt(limb + 1) << 32);
+    if (offset == 0) {
+      return low;
     }
-    return bits;
+    return (low >> offset) | (limbAt(limb + 2) << (64 - offset));
   }
 
  private:
-  constexpr std::uint64_t bit(int position) const {
-    if (position < 0) {
-      return 0;
-    }
-    return (limbs_[static_cast<std::size_t>(position / 32)] >> (position % 32)) & 1U;
-  }
+  constexpr std::uint64_t limbAt(std::size_t i) const { return i < limbs_.size() ? limbs_[i] : 0; }
 
   std::array<std::uint32_t, kBits / 32> limbs_{};
+  std::size_t used_ = 0;  // the limbs up to the top one that is not zero
 };
 
 // The top 128 bits of `number`, which stands for number * 2^scale.
@@ -105,9 +107,10 @@ constexpr std::array<PowerOfTen, kPowerCount> makePowersOfTen() {
   const auto entry = [&table](int power) -> PowerOfTen& {
     return table[static_cast<std::size_t>(power - kSmallestPower)];
   };
-  BigNumber positive(0);
+  constexpr int kLowBits = 128;
+  BigNumber positive(kLowBits);  // 10^n * 2^128: 128 significant bits even for 10^0
   for (int power = 0; power <= kLargestPower; ++power) {
-    entry(power) = topBitsOf(positive, 0);
+    entry(power) = topBitsOf(positive, -kLowBits);
     positive.multiplyByTen();
   }
   constexpr int kFractionBits = 1200;
@@ -258,7 +261,7 @@ constexpr std::array<char, 200> kDigitPairs = [] {
 }();
 
 void copyPair(char* out, std::uint32_t number) {
-  std::memcpy(out, &kDigitPairs[2 * number], 2);
+  std::memcpy(out, &kDigitPairs[std::size_t{2} * number], 2);
 }
 
 // The six digits of a Decimal after four zeros ("0000dddddd"), with room to copy sixteen bytes
