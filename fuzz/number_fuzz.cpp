@@ -8,6 +8,7 @@
 #include "number_format.hpp"
 #include "number_scan.hpp"
 #include "reference.hpp"
+#include "reference_number_format.hpp"
 
 using namespace skarvel;
 using namespace skarvel::fuzzing;
@@ -57,11 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(!intScan.ok, "scanInt32 needs a digit");
   }
 
-  // Writing: the text has six significant digits and reads back within half a unit of them.
+  // Writing: the bytes of the former conversion through std::to_chars, within kMaxNumberText.
   char written[kMaxNumberText + 1] = {};
   if (plainScan.ok) {
     *formatNumber(written, plain) = '\0';
     require(std::strlen(written) <= kMaxNumberText, "formatNumber length");
+    char reference[kMaxNumberText + 1] = {};
+    *skarvel::testing::referenceFormatNumber(reference, plain) = '\0';
+    require(std::strcmp(written, reference) == 0, "formatNumber writes the reference's text");
   }
   return 0;
 }
