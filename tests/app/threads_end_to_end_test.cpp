@@ -227,10 +227,11 @@ std::size_t rowAt(const Rows& rows, Place place) {
   return rows.data.size() - 9;
 }
 
-// One input, the options to run it with and the readings to compare.
+// One input, the options to run it with and the readings to compare. The input is made when
+// the test runs, so that listing the tests stays quick.
 struct Case {
   std::string name;
-  std::string input;
+  std::function<std::string()> input;
   std::vector<std::string> options;
   const std::vector<Reading>* readings = &kEveryReading;
 };
@@ -248,40 +249,57 @@ class ThreadsEndToEnd : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ThreadsEndToEnd, WritesWhatOneThreadWrites) {
   const Case& c = GetParam();
-  expectSameAsOneThread(c.input, c.options, *c.readings);
+  expectSameAsOneThread(c.input(), c.options, *c.readings);
+}
+
+// `rows` as text, the last `dropped` rows left out (an unfinished last day), without the final
+// line end when `cutLastNewline`.
+std::string endingWith(Rows rows, std::size_t dropped, bool cutLastNewline) {
+  rows.data.resize(rows.data.size() - dropped);
+  std::string text = rows.text();
+  if (cutLastNewline) {
+    text.pop_back();
+  }
+  return text;
 }
 
 // Inputs that the threads read to the end of their last closing row.
 std::vector<Case> wellFormedCases() {
   std::vector<Case> cases;
   for (const int columns : {3, 4, 6}) {
-    cases.push_back({"Clean" + std::to_string(columns) + "Columns",
-                     hourly(static_cast<std::uint64_t>(columns), columns).text(),
-                     {}});
+    cases.push_back(
+        {"Clean" + std::to_string(columns) + "Columns",
+         [columns] { return hourly(static_cast<std::uint64_t>(columns), columns).text(); },
+         {}});
   }
-  Rows unfinished = hourly(11, 5);
-  unfinished.data.resize(unfinished.data.size() - 7);
-  cases.push_back({"LastDayUnfinished", unfinished.text(), {}});
-  std::string noFinalNewline = hourly(12, 4).text();
-  noFinalNewline.pop_back();
-  cases.push_back({"NoFinalNewline", noFinalNewline, {}});
-  Rows unfinishedNoNewline = hourly(13, 3);
-  unfinishedNoNewline.data.resize(unfinishedNoNewline.data.size() - 3);
-  std::string cut = unfinishedNoNewline.text();
-  cut.pop_back();
-  cases.push_back({"UnfinishedDayWithoutFinalNewline", cut, {}});
-  Rows footer = hourly(14, 4);
-  footer.data.push_back("end of run: 19032 rows written");
-  cases.push_back({"FooterAfterTheData", footer.text(), {}});
-  Rows zeroDates = hourly(15, 4);
-  for (const std::size_t at :
-       {zeroDates.data.size() - 48, zeroDates.data.size() / 3, std::size_t{24}}) {
-    zeroDates.data.insert(zeroDates.data.begin() + static_cast<std::ptrdiff_t>(at),
-                          "2000 0 0 24 1.5 2.5 -9999 4");
-  }
-  cases.push_back({"MonthZeroDayZeroRows", zeroDates.text(), {}});
-  cases.push_back({"DayEndsAtHour23", generate({16, 4, 0, 23, 26}).text(), {"--day-ends=23"}});
-  cases.push_back({"DailyRows", generate({17, 3, 24, 24, 40}).text(), {}});
+  cases.push_back({"LastDayUnfinished", [] { return endingWith(hourly(11, 5), 7, false); }, {}});
+  cases.push_back({"NoFinalNewline", [] { return endingWith(hourly(12, 4), 0, true); }, {}});
+  cases.push_back(
+      {"UnfinishedDayWithoutFinalNewline", [] { return endingWith(hourly(13, 3), 3, true); }, {}});
+  cases.push_back({"FooterAfterTheData",
+                   [] {
+                     Rows footer = hourly(14, 4);
+                     footer.data.push_back("end of run: 19032 rows written");
+                     return footer.text();
+                   },
+                   {}});
+  cases.push_back({"MonthZeroDayZeroRows",
+                   [] {
+                     Rows rows = hourly(15, 4);
+                     for (const std::size_t at :
+                          {rows.data.size() - 48, rows.data.size() / 3, std::size_t{24}}) {
+                       rows.data.insert(rows.data.begin() + static_cast<std::ptrdiff_t>(at),
+                                        "2000 0 0 24 1.5 2.5 -9999 4");
+                     }
+                     return rows.text();
+                   },
+                   {}});
+  cases.push_back({"DayEndsAtHour23",
+                   [] {
+                     return generate({16, 4, 0, 23, 26}).text();
+                   },
+                   {"--day-ends=23"}});
+  cases.push_back({"DailyRows", [] { return generate({17, 3, 24, 24, 40}).text(); }, {}});
   return cases;
 }
 
@@ -358,12 +376,17 @@ std::vector<Case> fallbackCases() {
          {std::pair{Place::early, "Early"}, std::pair{Place::middle, "InTheMiddle"},
           std::pair{Place::lastDay, "InTheLastDay"}}) {
       ++seed;
-      const Rows rows = hourly(seed, 3 + static_cast<int>(seed % 4));
-      cases.push_back({fault.name + placeName, fault.apply(rows, rowAt(rows, place)), fault.options,
-                       &kSomeReadings});
+      cases.push_back({fault.name + placeName,
+                       [apply = fault.apply, seed, place] {
+                         const Rows rows = hourly(seed, 3 + static_cast<int>(seed % 4));
+                         return apply(rows, rowAt(rows, place));
+                       },
+                       fault.options, &kSomeReadings});
     }
   }
-  cases.push_back({"CrLfEverywhere", hourly(++seed, 4).text("\r\n"), {}, &kSomeReadings});
+  ++seed;
+  cases.push_back(
+      {"CrLfEverywhere", [seed] { return hourly(seed, 4).text("\r\n"); }, {}, &kSomeReadings});
   return cases;
 }
 
@@ -387,10 +410,12 @@ std::vector<Case> optionCases() {
       {"Progress", {"--progress"}},
       {"Quiet", {"--quiet"}},
   };
-  const std::string clean = hourly(200, 5).text();
-  Rows faulty = hourly(201, 4);
-  faulty.data[faulty.data.size() / 2] += " x";
-  const std::string fallsBack = faulty.text();
+  const auto clean = [] { return hourly(200, 5).text(); };
+  const auto fallsBack = [] {
+    Rows rows = hourly(201, 4);
+    rows.data[rows.data.size() / 2] += " x";
+    return rows.text();
+  };
   std::vector<Case> cases;
   for (const auto& [name, options] : optionSets) {
     cases.push_back({name + "Clean", clean, options, &kSomeReadings});
