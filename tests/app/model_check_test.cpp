@@ -1,6 +1,8 @@
 // An independent model check: random but well-formed hourly and daily files with missing
 // values, their expected daily, monthly and overall means computed in the simplest way (sums
-// and counts per day and per month, kept in maps), compared with the tool's files parsed back.
+// and counts per day and per month, kept in maps), compared with the tool's files parsed back
+// from a run on one thread; the threaded reading must give that run's bytes.
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -199,13 +201,30 @@ void expectFile(const std::string& content, const Case& c,
   expectRow(lines.back(), Day{0, 0, 0}, 0, c.totals, "0", context + " final row");
 }
 
+// Every third input is read again on two threads in small chunks (300 bytes hold a few daily
+// rows, 1000 and 2500 bytes one or two hourly days): the files and the console text must be
+// the one-thread run's, byte for byte.
 TEST_F(ModelCheck, AgreesWithASimpleModel) {
   for (std::uint64_t seed = 1; seed <= 300; ++seed) {
     const Case c = generate(seed);
-    const ToolRun result = run(c.input);
+    const ToolRun result = run(c.input, {}, "flow.dat", {"--threads=1"});
     ASSERT_EQ(result.status, c.status) << "seed " << seed << result.diagnostics;
     expectFile(file("flow.tat"), c, c.dailyRows, "seed " + std::to_string(seed) + " daily");
     expectFile(file("flow.mat"), c, c.monthlyRows, "seed " + std::to_string(seed) + " monthly");
+    if (seed % 3 == 0) {
+      const std::string daily = rawFile("flow.tat");
+      const std::string monthly = rawFile("flow.mat");
+      const std::string chunkBytes = std::to_string(std::array{300, 1000, 2500}[seed / 3 % 3]);
+      const ToolRun threaded =
+          run(c.input, {}, "flow.dat", {"--threads=2"}, {{"SKARVEL_TEST_CHUNK_BYTES", chunkBytes}});
+      const std::string context =
+          "seed " + std::to_string(seed) + ", --threads=2 in " + chunkBytes + "-byte chunks";
+      EXPECT_EQ(threaded.status, result.status) << context;
+      EXPECT_EQ(threaded.rawConsole, result.rawConsole) << context;
+      EXPECT_EQ(threaded.diagnostics, result.diagnostics) << context;
+      EXPECT_TRUE(rawFile("flow.tat") == daily) << context << ": the daily file differs";
+      EXPECT_TRUE(rawFile("flow.mat") == monthly) << context << ": the monthly file differs";
+    }
     if (HasFailure()) {
       FAIL() << "seed " << seed << " input:\n" << c.input.substr(0, 2000);
     }

@@ -23,14 +23,16 @@ inline const std::string kDone = "fertig..\n";
 class EndToEnd : public ::testing::Test {
  protected:
   // Writes `content` as the input `name`, runs the tool on it with `options` before the name
-  // and `arguments` after it, and checks that the input is left as it was.
+  // and `arguments` after it (and `environment` set for it), and checks that the input is left
+  // as it was.
   ToolRun run(const std::string& content, std::vector<std::string> arguments = {},
-              const std::string& name = "flow.dat", std::vector<std::string> options = {}) {
+              const std::string& name = "flow.dat", std::vector<std::string> options = {},
+              const ToolEnvironment& environment = {}) {
     writeFile(folder.work() / pathOf(name), content);
     std::vector<std::string> words = std::move(options);
     words.push_back(name);
     words.insert(words.end(), arguments.begin(), arguments.end());
-    ToolRun result = runTool(folder, words);
+    ToolRun result = runTool(folder, words, SKARVEL_BINARY, "", environment);
     EXPECT_EQ(readFile(folder.work() / pathOf(name)), content) << "the input was changed";
     return result;
   }

@@ -9,11 +9,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -114,6 +116,9 @@ class TempFolder {
   std::filesystem::path root_;
 };
 
+// Variables set for the tool's process only, beside what it inherits: name and value.
+using ToolEnvironment = std::vector<std::pair<std::string, std::string>>;
+
 struct ToolRun {
   int status = -1;
   std::string console;      // with the platform's line end read as "\n"
@@ -162,11 +167,47 @@ inline std::filesystem::path besideTestProgram(const std::string& relative) {
   return (std::filesystem::path(self).parent_path() / path).lexically_normal();
 }
 
-// Runs `binary` with `arguments` in `workFolder`, its output going to `consoleFile`.
+// True when the "NAME=value" entry sets the variable `name` (Windows names ignore letter case).
+inline bool entrySets(const std::wstring& entry, const std::wstring& name) {
+  return entry.size() > name.size() && entry[name.size()] == L'=' &&
+         CompareStringOrdinal(entry.c_str(), static_cast<int>(name.size()), name.c_str(),
+                              static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The environment block of this process with `environment` set in it: "NAME=value" strings,
+// each ended by a NUL, and a NUL at the end. Empty when nothing is set: the child inherits then.
+inline std::wstring environmentBlockWith(const ToolEnvironment& environment) {
+  if (environment.empty()) {
+    return {};
+  }
+  std::vector<std::wstring> entries;
+  wchar_t* const inherited = GetEnvironmentStringsW();
+  for (const wchar_t* entry = inherited; entry != nullptr && *entry != L'\0';
+       entry += std::wcslen(entry) + 1) {
+    entries.emplace_back(entry);
+  }
+  FreeEnvironmentStringsW(inherited);
+  for (const auto& [name, value] : environment) {
+    const std::wstring wideName = wideOf(name);
+    std::erase_if(entries, [&](const std::wstring& entry) { return entrySets(entry, wideName); });
+    entries.push_back(wideName + L"=" + wideOf(value));
+  }
+  std::wstring block;
+  for (const std::wstring& entry : entries) {
+    block += entry;
+    block += L'\0';
+  }
+  block += L'\0';
+  return block;
+}
+
+// Runs `binary` with `arguments` in `workFolder`, its output going to `consoleFile`, with
+// `environment` set for it.
 inline ToolRun runToolIn(const std::filesystem::path& workFolder,
                          const std::filesystem::path& consoleFile,
                          const std::vector<std::string>& arguments,
-                         const std::string& binary = SKARVEL_BINARY) {
+                         const std::string& binary = SKARVEL_BINARY,
+                         const ToolEnvironment& environment = {}) {
   const std::wstring program = besideTestProgram(binary).wstring();
   std::wstring commandLine = quoteArgument(program);
   for (const std::string& argument : arguments) {
@@ -193,12 +234,15 @@ inline ToolRun runToolIn(const std::filesystem::path& workFolder,
   startup.hStdOutput = console;
   startup.hStdError = diagnostics;
   PROCESS_INFORMATION process{};
+  std::wstring environmentBlock = environmentBlockWith(environment);
   ToolRun run;
   // Without a console of its own: under Wine a console program given one gets a console host
   // process that holds copies of its standard handles (and its current folder) for a while
   // after the program has ended, so the next run could not create the console file anew.
-  if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                     nullptr, workFolder.wstring().c_str(), &startup, &process)) {
+  if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                     DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT,
+                     environmentBlock.empty() ? nullptr : environmentBlock.data(),
+                     workFolder.wstring().c_str(), &startup, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
@@ -217,12 +261,13 @@ inline ToolRun runToolIn(const std::filesystem::path& workFolder,
   return run;
 }
 
-// Runs `binary` with `arguments` in the folder's work folder. There is no shell on this side:
-// `prefix` must be empty.
+// Runs `binary` with `arguments` in the folder's work folder, with `environment` set for it.
+// There is no shell on this side: `prefix` must be empty.
 inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>& arguments,
-                       const std::string& binary = SKARVEL_BINARY, const std::string& prefix = "") {
+                       const std::string& binary = SKARVEL_BINARY, const std::string& prefix = "",
+                       const ToolEnvironment& environment = {}) {
   EXPECT_EQ(prefix, "") << "no shell prefix on Windows";
-  return runToolIn(folder.work(), folder.consoleFile(), arguments, binary);
+  return runToolIn(folder.work(), folder.consoleFile(), arguments, binary, environment);
 }
 
 #else
@@ -235,12 +280,17 @@ inline std::string quoteArgument(const std::string& argument) {
   return quoted + "'";
 }
 
-// Runs `binary` with `arguments` in the folder's work folder. `prefix`, shell text, goes in
-// front of the binary (a command to start it with, or one to run before it).
+// Runs `binary` with `arguments` in the folder's work folder, with `environment` set for it.
+// `prefix`, shell text, goes in front of the binary (a command to start it with, or one to run
+// before it).
 inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>& arguments,
-                       const std::string& binary = SKARVEL_BINARY, const std::string& prefix = "") {
-  std::string command =
-      "cd " + quoteArgument(folder.work().string()) + " && " + prefix + quoteArgument(binary);
+                       const std::string& binary = SKARVEL_BINARY, const std::string& prefix = "",
+                       const ToolEnvironment& environment = {}) {
+  std::string command = "cd " + quoteArgument(folder.work().string()) + " && ";
+  for (const auto& [name, value] : environment) {
+    command += "export " + name + "=" + quoteArgument(value) + " && ";
+  }
+  command += prefix + quoteArgument(binary);
   for (const std::string& argument : arguments) {
     command += " " + quoteArgument(argument);
   }
