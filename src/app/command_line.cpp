@@ -187,8 +187,7 @@ bool readCounts(CommandLine& line) {
 
 bool takesValue(std::string_view name) {
   return name == "--stat" || name == "--year-start" || name == "--min-coverage" ||
-         name == "--day-ends" || name == "--missing" || name == "--format" ||
-         name == "--threads";
+         name == "--day-ends" || name == "--missing" || name == "--format" || name == "--threads";
 }
 
 }  // namespace
