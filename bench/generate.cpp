@@ -10,11 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "seeded_random.hpp"
+#include "model_values.hpp"
 
 namespace {
 
-using Random = skarvel::testing::SeededRandom;
+using skarvel::bench::appendInt;
+using skarvel::bench::appendValue;
+using skarvel::bench::Random;
 
 bool isLeapYear(int year) {
   return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
@@ -23,55 +25,6 @@ bool isLeapYear(int year) {
 int daysIn(int month, int year) {
   static constexpr int kLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   return month == 2 && isLeapYear(year) ? 29 : kLengths[month - 1];
-}
-
-void appendInt(std::string& out, long value) {
-  char text[24];
-  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-// One value: "0.523", "12.75", "-3.1", "-9999" or "1.5e-3".
-void appendValue(std::string& out, Random& random) {
-  const int kind = random.below(1000);
-  if (kind < 20) {
-    out += "-9999";
-    return;
-  }
-  if (kind < 25) {
-    appendInt(out, static_cast<long>(1 + random.below(9)));
-    out += '.';
-    appendInt(out, static_cast<long>(random.below(10)));
-    out += "e-";
-    appendInt(out, static_cast<long>(1 + random.below(4)));
-    return;
-  }
-  if (kind < 200) {
-    out += '-';
-  }
-  const int shape = random.below(3);
-  if (shape == 0) {  // 0.523
-    out += "0.";
-    const long fraction = static_cast<long>(random.below(1000));
-    if (fraction < 100) {
-      out += '0';
-    }
-    if (fraction < 10) {
-      out += '0';
-    }
-    appendInt(out, fraction);
-  } else if (shape == 1) {  // 12.75
-    appendInt(out, static_cast<long>(random.below(100)));
-    out += '.';
-    const long fraction = static_cast<long>(random.below(100));
-    if (fraction < 10) {
-      out += '0';
-    }
-    appendInt(out, fraction);
-  } else {  // 3.1
-    appendInt(out, static_cast<long>(random.below(10)));
-    out += '.';
-    appendInt(out, static_cast<long>(random.below(10)));
-  }
 }
 
 }  // namespace

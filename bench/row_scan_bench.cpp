@@ -17,55 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "model_values.hpp"
 #include "number_scan.hpp"
 #include "row_scan.hpp"
-#include "seeded_random.hpp"
 
 namespace {
 
-using Random = skarvel::testing::SeededRandom;
-
-void appendInt(std::string& out, long value) {
-  char text[24];
-  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-// One value as skarvel_generate writes it: "0.523", "12.75", "-3.1", "-9999" or "1.5e-3".
-void appendValue(std::string& out, Random& random) {
-  const int kind = random.below(1000);
-  if (kind < 20) {
-    out += "-9999";
-    return;
-  }
-  if (kind < 25) {
-    appendInt(out, static_cast<long>(1 + random.below(9)));
-    out += '.';
-    appendInt(out, static_cast<long>(random.below(10)));
-    out += "e-";
-    appendInt(out, static_cast<long>(1 + random.below(4)));
-    return;
-  }
-  if (kind < 200) {
-    out += '-';
-  }
-  const int shape = random.below(3);
-  if (shape == 0) {
-    out += "0.";
-    const long fraction = static_cast<long>(random.below(1000));
-    out += fraction < 100 ? (fraction < 10 ? "00" : "0") : "";
-    appendInt(out, fraction);
-  } else if (shape == 1) {
-    appendInt(out, static_cast<long>(random.below(100)));
-    out += '.';
-    const long fraction = static_cast<long>(random.below(100));
-    out += fraction < 10 ? "0" : "";
-    appendInt(out, fraction);
-  } else {
-    appendInt(out, static_cast<long>(random.below(10)));
-    out += '.';
-    appendInt(out, static_cast<long>(random.below(10)));
-  }
-}
+using skarvel::bench::appendInt;
+using skarvel::bench::appendValue;
+using skarvel::bench::Random;
 
 // Rows of `columns` values up to about `bytes` of text, with a NUL and the read padding behind.
 struct Rows {

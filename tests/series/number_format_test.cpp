@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <string>
 #include <utility>
@@ -343,53 +344,40 @@ void checkFormSwitches(FormatComparison& comparison, int ulps) {
   }
 }
 
-TEST(FormatNumberAgainstReference, AnyBitPattern) {
+// The comparisons with the former conversion: each a family of doubles, its own seed.
+struct ReferenceSweep {
+  const char* name;
+  std::uint64_t seed;
+  std::function<void(FormatComparison&, Random&)> check;
+};
+
+class FormatNumberSweep : public ::testing::TestWithParam<ReferenceSweep> {};
+
+TEST_P(FormatNumberSweep, WritesTheSameTextAsTheFormerConversion) {
   FormatComparison comparison;
-  Random random(1);
-  checkBitPatterns(comparison, random, 600000);
+  Random random(GetParam().seed);
+  GetParam().check(comparison, random);
   EXPECT_EQ(comparison.mismatches(), 0) << "of " << comparison.compared();
 }
 
-TEST(FormatNumberAgainstReference, EveryBinade) {
-  FormatComparison comparison;
-  Random random(2);
-  checkEveryBinade(comparison, random, 100);
-  EXPECT_EQ(comparison.mismatches(), 0) << "of " << comparison.compared();
-}
-
-TEST(FormatNumberAgainstReference, BesideMidpointsOfEveryDecimalExponent) {
-  FormatComparison comparison;
-  Random random(3);
-  checkBesideMidpoints(comparison, random, 150);
-  EXPECT_EQ(comparison.mismatches(), 0) << "of " << comparison.compared();
-}
-
-TEST(FormatNumberAgainstReference, ExactMidpoints) {
-  FormatComparison comparison;
-  Random random(4);
-  checkExactMidpoints(comparison, random, 400);
-  EXPECT_EQ(comparison.mismatches(), 0) << "of " << comparison.compared();
-}
-
-TEST(FormatNumberAgainstReference, ShortDecimalsOfEveryMagnitude) {
-  FormatComparison comparison;
-  Random random(5);
-  checkShortDecimals(comparison, random, 300000);
-  EXPECT_EQ(comparison.mismatches(), 0) << "of " << comparison.compared();
-}
-
-TEST(FormatNumberAgainstReference, ModelOutputMagnitudes) {
-  FormatComparison comparison;
-  Random random(6);
-  checkModelMagnitudes(comparison, random, 300000);
-  EXPECT_EQ(comparison.mismatches(), 0) << "of " << comparison.compared();
-}
-
-TEST(FormatNumberAgainstReference, AcrossTheFormSwitches) {
-  FormatComparison comparison;
-  checkFormSwitches(comparison, 2000);
-  EXPECT_EQ(comparison.mismatches(), 0) << "of " << comparison.compared();
-}
+INSTANTIATE_TEST_SUITE_P(
+    AgainstReference, FormatNumberSweep,
+    ::testing::Values(
+        ReferenceSweep{"AnyBitPattern", 1,
+                       [](FormatComparison& c, Random& r) { checkBitPatterns(c, r, 600000); }},
+        ReferenceSweep{"EveryBinade", 2,
+                       [](FormatComparison& c, Random& r) { checkEveryBinade(c, r, 100); }},
+        ReferenceSweep{"BesideMidpointsOfEveryDecimalExponent", 3,
+                       [](FormatComparison& c, Random& r) { checkBesideMidpoints(c, r, 150); }},
+        ReferenceSweep{"ExactMidpoints", 4,
+                       [](FormatComparison& c, Random& r) { checkExactMidpoints(c, r, 400); }},
+        ReferenceSweep{"ShortDecimalsOfEveryMagnitude", 5,
+                       [](FormatComparison& c, Random& r) { checkShortDecimals(c, r, 300000); }},
+        ReferenceSweep{"ModelOutputMagnitudes", 6,
+                       [](FormatComparison& c, Random& r) { checkModelMagnitudes(c, r, 300000); }},
+        ReferenceSweep{"AcrossTheFormSwitches", 7,
+                       [](FormatComparison& c, Random&) { checkFormSwitches(c, 2000); }}),
+    [](const ::testing::TestParamInfo<ReferenceSweep>& sweep) { return sweep.param.name; });
 
 // Every family again, SKARVEL_FORMAT_SWEEP times as many values and with other seeds:
 // SKARVEL_FORMAT_SWEEP=20 gives some 60 million values.
