@@ -200,6 +200,7 @@ void readDataRows(InputReader& input, RecordLoopState& loop, const Options& opti
   const std::optional<std::int64_t> start = input.plainOffset();
   if (threads > 1 && start && loop.accumulators.columnCount() > 0 && input.seekTo(*start)) {
     std::vector<ChunkOutput> chunkOutputs;
+    chunkOutputs.reserve(files.size());
     for (const AveragesFile& file : files) {
       chunkOutputs.push_back({file.kind.period, file.layout});
     }

@@ -396,6 +396,7 @@ std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopS
     return offset;
   }
   std::vector<Chunk*> free;
+  free.reserve(chunks.size());
   for (Chunk& chunk : chunks) {
     free.push_back(&chunk);
   }
