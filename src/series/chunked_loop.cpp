@@ -1,5 +1,6 @@
 #include "chunked_loop.hpp"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -355,7 +356,7 @@ class ChunkReader {
       return false;
     }
     chunk.text.resize(chunkBytes_ + kReadPadding);
-    std::memcpy(chunk.text.data(), carry_.data(), carry_.size());
+    std::copy(carry_.begin(), carry_.end(), chunk.text.begin());
     const std::size_t wanted = chunkBytes_ - carry_.size();
     const std::size_t got = input_.readRaw(chunk.text.data() + carry_.size(), wanted);
     finished_ = got < wanted;
