@@ -79,6 +79,18 @@ bool isTerminal(std::FILE* stream);
 // platform). False when the file cannot be positioned.
 bool seekFile(std::FILE* file, std::int64_t offset);
 
+// True when this build can hold code for AVX2 (x86-64, GCC or clang, with function-level target
+// attributes; not on Windows, where MinGW-w64 g++ does not align the stack for 32-byte
+// spills). The unit that holds such code tests SKARVEL_PLATFORM_AVX2 and asks cpuHasAvx2().
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
+#define SKARVEL_PLATFORM_AVX2 1
+#else
+#define SKARVEL_PLATFORM_AVX2 0
+#endif
+
+// True when the processor has AVX2, BMI and BMI2 and this build can use them.
+bool cpuHasAvx2();
+
 // The processors this process can run on, at least 1.
 unsigned processorCount();
 

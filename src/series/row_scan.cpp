@@ -8,8 +8,9 @@
 // The AVX2 kind: x86-64 with GCC or clang, whose target attribute builds AVX2 functions in a
 // unit compiled for the baseline CPU. Not on Windows: there GCC does not align the stack for
 // 32-byte vector spills.
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
-#define SKARVEL_ROW_SCAN_AVX2 1
+#include "platform.hpp"
+
+#if SKARVEL_PLATFORM_AVX2
 #include <immintrin.h>
 #endif
 
@@ -69,7 +70,7 @@ const char* scanRowScalar(const char* text, std::array<std::int32_t, 4>& stamp,
   return behindLineEnd(p);
 }
 
-#if defined(SKARVEL_ROW_SCAN_AVX2)
+#if SKARVEL_PLATFORM_AVX2
 
 // The instructions the AVX2 kind uses; the CPU check in rowScanKindAvailable asks for each.
 #define SKARVEL_AVX2 [[gnu::target("avx2,bmi,bmi2")]]
@@ -292,24 +293,12 @@ SKARVEL_AVX2 const char* scanRowAvx2(const char* text, std::array<std::int32_t, 
   return walk.atLineEnd() ? lineEnd + 1 : nullptr;
 }
 
-bool cpuHasAvx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-         __builtin_cpu_supports("bmi2");
-}
-
-#else
-
-bool cpuHasAvx2() {
-  return false;
-}
-
 #endif
 
 }  // namespace
 
 bool rowScanKindAvailable(RowScanKind kind) {
-  static const bool avx2 = cpuHasAvx2();
+  static const bool avx2 = platform::cpuHasAvx2();
   return kind == RowScanKind::scalar || avx2;
 }
 
@@ -325,7 +314,7 @@ const char* scanDataRow(const char* text, const char* end, std::array<std::int32
   if (text >= end) {
     return nullptr;
   }
-#if defined(SKARVEL_ROW_SCAN_AVX2)
+#if SKARVEL_PLATFORM_AVX2
   if (kind == RowScanKind::avx2 && rowScanKindAvailable(kind)) {
     return scanRowAvx2(text, stamp, values);
   }
