@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   std::FILE* console = std::fopen("/dev/null", "w");
-  const int status = exitCode(runSkarvel(args, console, console));
+  const int status = exitCode(runSkarvel(args, {}, console, console));
   std::fclose(console);
   require(status >= 0 && status <= 4, "exit status is one of 0, 1, 2, 3, 4");
   require(contentOf(input) == content, "the input is unchanged");

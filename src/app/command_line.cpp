@@ -68,81 +68,178 @@ bool addMissingTexts(std::string_view value, std::vector<std::string>& texts, st
   return true;
 }
 
-// Applies one option with its value. False, with `error` set, when the value is not valid.
-bool applyOption(std::string_view name, std::string_view value, Options& options,
-                 std::string& error) {
-  const std::string quoted = "'" + std::string(value) + "'";
-  if (name == "--stat") {
-    const auto statistic = statisticNamed(value);
-    if (!statistic) {
-      error = "--stat must be mean, sum, min, max or count, not " + quoted;
-      return false;
-    }
-    options.rules.statistic = *statistic;
-    return true;
+std::string quoted(std::string_view value) {
+  return "'" + std::string(value) + "'";
+}
+
+bool applyStatistic(std::string_view value, Options& options, std::string& error) {
+  const auto statistic = statisticNamed(value);
+  if (!statistic) {
+    error = "--stat must be mean, sum, min, max or count, not " + quoted(value);
+    return false;
   }
-  if (name == "--year-start") {
-    const auto month = wholeNumber<std::int32_t>(value);
-    if (!month || *month < 1 || *month > 12) {
-      error = "--year-start must be a month from 1 to 12, not " + quoted;
-      return false;
-    }
-    // The year ends with the month before its first.
-    options.rules.yearLastMonth = *month == 1 ? 12 : *month - 1;
-    options.yearly = true;
-    return true;
+  options.rules.statistic = *statistic;
+  return true;
+}
+
+bool applyYearStart(std::string_view value, Options& options, std::string& error) {
+  const auto month = wholeNumber<std::int32_t>(value);
+  if (!month || *month < 1 || *month > 12) {
+    error = "--year-start must be a month from 1 to 12, not " + quoted(value);
+    return false;
   }
-  if (name == "--day-ends") {
-    const auto hour = wholeNumber<std::int32_t>(value);
-    if (!hour || *hour < 0 || *hour > kDefaultCloseHour) {
-      error = "--day-ends must be an hour from 0 to 24, not " + quoted;
-      return false;
-    }
-    options.rules.closeHour = *hour;
-    return true;
-  }
-  if (name == "--format") {
-    if (value != "classic" && value != "csv") {
-      error = "--format must be classic or csv, not " + quoted;
-      return false;
-    }
-    options.layout = value == "csv" ? FileLayout::csv : FileLayout::classic;
-    return true;
-  }
-  if (name == "--missing") {
-    return addMissingTexts(value, options.missingTexts, error);
-  }
-  if (name == "--threads") {
-    const auto threads = wholeNumber<unsigned>(value);
-    if (!threads || *threads < 1 || *threads > kMaxThreads) {
-      error = "--threads must be a number from 1 to 64, not " + quoted;
-      return false;
-    }
-    options.threads = *threads;
-    return true;
-  }
-  // --min-coverage
+  // The year ends with the month before its first.
+  options.rules.yearLastMonth = *month == 1 ? 12 : *month - 1;
+  options.yearly = true;
+  return true;
+}
+
+bool applyMinCoverage(std::string_view value, Options& options, std::string& error) {
   const auto percent = wholeNumber<double>(value);
   if (!percent || !(*percent >= 0.0 && *percent <= 100.0)) {
-    error = "--min-coverage must be a percentage from 0 to 100, not " + quoted;
+    error = "--min-coverage must be a percentage from 0 to 100, not " + quoted(value);
     return false;
   }
   options.rules.minCoverage = *percent;
   return true;
 }
 
-// The options that take no value, and the setting each turns on.
-bool* flagNamed(std::string_view name, Options& options) {
-  if (name == "--yearly") {
-    return &options.yearly;
+bool applyDayEnds(std::string_view value, Options& options, std::string& error) {
+  const auto hour = wholeNumber<std::int32_t>(value);
+  if (!hour || *hour < 0 || *hour > kDefaultCloseHour) {
+    error = "--day-ends must be an hour from 0 to 24, not " + quoted(value);
+    return false;
   }
-  if (name == "--quiet") {
-    return &options.quiet;
+  options.rules.closeHour = *hour;
+  return true;
+}
+
+bool applyMissing(std::string_view value, Options& options, std::string& error) {
+  return addMissingTexts(value, options.missingTexts, error);
+}
+
+bool applyFormat(std::string_view value, Options& options, std::string& error) {
+  if (value != "classic" && value != "csv") {
+    error = "--format must be classic or csv, not " + quoted(value);
+    return false;
   }
-  if (name == "--progress") {
-    return &options.progress;
+  options.layout = value == "csv" ? FileLayout::csv : FileLayout::classic;
+  return true;
+}
+
+bool applyThreads(std::string_view value, Options& options, std::string& error) {
+  const auto threads = wholeNumber<unsigned>(value);
+  if (!threads || *threads < 1 || *threads > kMaxThreads) {
+    error = "--threads must be a number from 1 to 64, not " + quoted(value);
+    return false;
+  }
+  options.threads = *threads;
+  return true;
+}
+
+bool setYearly(std::string_view /*value*/, Options& options, std::string& /*error*/) {
+  options.yearly = true;
+  return true;
+}
+
+bool setQuiet(std::string_view /*value*/, Options& options, std::string& /*error*/) {
+  options.quiet = true;
+  return true;
+}
+
+bool setProgress(std::string_view /*value*/, Options& options, std::string& /*error*/) {
+  options.progress = true;
+  return true;
+}
+
+constexpr OptionRow kOptionTable[] = {
+    {"--stat", "", OptionKind::value, "=mean|sum|min|max|count", applyStatistic,
+     "the value per column and period (default mean); count: the\n"
+     "number of valid values"},
+    {"--yearly", "", OptionKind::flag, "", setYearly, "also write the yearly file (letter y)"},
+    {"--year-start", "", OptionKind::value, "=M", applyYearStart,
+     "first month of the year, 1 to 12 (default 1); implies --yearly"},
+    {"--min-coverage", "", OptionKind::value, "=P", applyMinCoverage,
+     "show a column's value for a period only when at least P percent\n"
+     "of the period's rows have a valid value in it (default 0)"},
+    {"--day-ends", "", OptionKind::value, "=H", applyDayEnds,
+     "the row with hour H, 0 to 24, closes the day (default 24);\n"
+     "--day-ends=23 for hours 0..23"},
+    {"--missing", "", OptionKind::value, "=TEXT[,TEXT...]", applyMissing,
+     "tokens that are missing values, like -9999: --missing=NA,nan"},
+    {"--format", "", OptionKind::value, "=classic|csv", applyFormat,
+     "the files to write: the classic files (default), or instead\n"
+     "comma-separated files: flow.dat gives flow_daily.csv,\n"
+     "flow_monthly.csv (and flow_yearly.csv)"},
+    {"--threads", "", OptionKind::value, "=N", applyThreads,
+     "read the input with N threads (default: one per processor, at\n"
+     "most 4); --threads=1 reads it on one thread"},
+    {"--quiet", "", OptionKind::flag, "", setQuiet,
+     "nothing on standard output but error messages"},
+    {"--progress", "", OptionKind::flag, "", setProgress,
+     "a status line and a summary on standard error instead of the\n"
+     "progress marks"},
+    {"--help", "-h", OptionKind::help, "", nullptr, "this text"},
+    {"--version", "", OptionKind::version, "", nullptr, "the version"},
+};
+
+// The row of the option written as `name` (its name or its alias); null for none.
+const OptionRow* optionNamed(std::string_view name) {
+  for (const OptionRow& row : kOptionTable) {
+    if (name == row.name || (!row.alias.empty() && name == row.alias)) {
+      return &row;
+    }
   }
   return nullptr;
+}
+
+// What an argument starting with '-' does to the command line; false when the parsing ends
+// there (an error, or help or version). `i` moves past a value given as the next argument.
+bool takeOption(const std::vector<std::string>& args, std::size_t& i, CommandLine& line) {
+  const std::string_view argument = args[i];
+  const std::size_t equals = argument.find('=');
+  // Help and version are requests on their own: "--help=1" is no option.
+  const OptionRow* row = optionNamed(argument);
+  if (row == nullptr || (row->kind != OptionKind::help && row->kind != OptionKind::version)) {
+    row = optionNamed(argument.substr(0, equals));
+    if (row != nullptr && (row->kind == OptionKind::help || row->kind == OptionKind::version)) {
+      row = nullptr;
+    }
+  }
+  const auto fail = [&](std::string error) {
+    line.action = Action::usageError;
+    line.error = std::move(error);
+    return false;
+  };
+  if (row == nullptr) {
+    return fail("unknown option " + std::string(argument));
+  }
+  switch (row->kind) {
+    case OptionKind::help:
+      line.action = Action::help;
+      return false;
+    case OptionKind::version:
+      line.action = Action::version;
+      return false;
+    case OptionKind::flag:
+      if (equals != std::string_view::npos) {
+        return fail(std::string(row->name) + " takes no value");
+      }
+      row->apply({}, line.options, line.error);
+      return true;
+    case OptionKind::value:
+      break;
+  }
+  std::string_view value;
+  if (equals != std::string_view::npos) {
+    value = argument.substr(equals + 1);
+  } else if (i + 1 < args.size()) {
+    value = args[++i];
+  } else {
+    return fail("option " + std::string(row->name) + " needs a value");
+  }
+  std::string error;
+  return row->apply(value, line.options, error) || fail(std::move(error));
 }
 
 // Reads one count argument; nothing, with `error` set, when it is no count.
@@ -185,12 +282,34 @@ bool readCounts(CommandLine& line) {
   return true;
 }
 
-bool takesValue(std::string_view name) {
-  return name == "--stat" || name == "--year-start" || name == "--min-coverage" ||
-         name == "--day-ends" || name == "--missing" || name == "--format" || name == "--threads";
+}  // namespace
+
+std::span<const OptionRow> optionTable() {
+  return kOptionTable;
 }
 
-}  // namespace
+std::string optionsHelp() {
+  // The names take the first 25 columns after an indent of two; a longer one has its help
+  // start on the next line.
+  constexpr std::size_t kNameWidth = 25;
+  const std::string indent(2 + kNameWidth, ' ');
+  std::string text = "options, before <filename> (\"--\" ends them):\n";
+  for (const OptionRow& row : kOptionTable) {
+    std::string names = std::string(row.name) + std::string(row.valueSyntax);
+    if (!row.alias.empty()) {
+      names += ", " + std::string(row.alias);
+    }
+    text += "  " + names;
+    text += names.size() < kNameWidth ? std::string(kNameWidth - names.size(), ' ') : "\n" + indent;
+    std::string_view help = row.help;
+    for (std::size_t end = help.find('\n'); end != std::string_view::npos; end = help.find('\n')) {
+      text.append(help.substr(0, end)).append("\n").append(indent);
+      help.remove_prefix(end + 1);
+    }
+    text.append(help).append("\n");
+  }
+  return text;
+}
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
   CommandLine line;
@@ -204,42 +323,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     if (argument.size() < 2 || argument[0] != '-') {
       break;  // the file name
     }
-    if (argument == "--help" || argument == "-h") {
-      line.action = Action::help;
-      return line;
-    }
-    if (argument == "--version") {
-      line.action = Action::version;
-      return line;
-    }
-    const std::size_t equals = argument.find('=');
-    const std::string_view name = argument.substr(0, equals);
-    if (bool* flag = flagNamed(name, line.options)) {
-      if (equals != std::string_view::npos) {
-        line.action = Action::usageError;
-        line.error = std::string(name) + " takes no value";
-        return line;
-      }
-      *flag = true;
-      continue;
-    }
-    if (!takesValue(name)) {
-      line.action = Action::usageError;
-      line.error = "unknown option " + std::string(argument);
-      return line;
-    }
-    std::string_view value;
-    if (equals != std::string_view::npos) {
-      value = argument.substr(equals + 1);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    } else {
-      line.action = Action::usageError;
-      line.error = "option " + std::string(name) + " needs a value";
-      return line;
-    }
-    if (!applyOption(name, value, line.options, line.error)) {
-      line.action = Action::usageError;
+    if (!takeOption(args, i, line)) {
       return line;
     }
   }

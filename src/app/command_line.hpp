@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,6 +47,29 @@ struct CommandLine {
   std::vector<std::string> ignored;          // arguments after the column count
   std::string error;                         // what is wrong, for Action::usageError
 };
+
+// How an option is written: with a value ("--stat=sum" or "--stat sum"), alone, or as one of
+// the two requests that end the parsing.
+enum class OptionKind { value, flag, help, version };
+
+// One option: its names, how it is written, how it is applied and its help line. The parser,
+// the help text and the tests all read the one table of these.
+struct OptionRow {
+  std::string_view name;   // "--stat"
+  std::string_view alias;  // a short name ("-h"), or empty
+  OptionKind kind;
+  std::string_view valueSyntax;  // shown after the name in the help text: "=mean|sum|..."
+  // Applies the option with its value (empty for a flag); false, with the error text set,
+  // when the value is not valid. Null for help and version.
+  bool (*apply)(std::string_view value, Options& options, std::string& error);
+  std::string_view help;  // the help text, lines separated by '\n'
+};
+
+// Every option, in the order of the help text.
+std::span<const OptionRow> optionTable();
+
+// The option part of the help text, made from the option table.
+std::string optionsHelp();
 
 // Options come before the file name, in GNU long form ("--stat=sum" or "--stat sum"); "--" ends
 // them, and so does the first argument that does not start with '-' (or is "-" alone).

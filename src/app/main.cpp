@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -7,6 +8,15 @@
 #include "platform.hpp"
 #include "run_driver.hpp"
 
+namespace {
+
+std::string environmentText(const char* name) {
+  const char* text = std::getenv(name);
+  return text != nullptr ? text : "";
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using skarvel::exitCode;
   using skarvel::ExitStatus;
@@ -14,7 +24,9 @@ int main(int argc, char** argv) {
   skarvel::platform::installSignalHandlers();
   try {
     const std::vector<std::string> args = skarvel::platform::commandLineArguments(argc, argv);
-    return exitCode(skarvel::runSkarvel(args, stdout, stderr));
+    const skarvel::EnvironmentSettings environment{environmentText("SKARVEL_TEST_CHUNK_BYTES"),
+                                                   environmentText("SKARVEL_ROW_SCAN")};
+    return exitCode(skarvel::runSkarvel(args, environment, stdout, stderr));
   } catch (const std::bad_alloc&) {
     std::fputs("error: not enough memory\n", stdout);
     return exitCode(ExitStatus::outOfMemory);

@@ -9,9 +9,16 @@
 
 namespace skarvel {
 
+// What the environment sets, read once at the start of the process. Both are meant for tests
+// and benchmarks; empty when unset.
+struct EnvironmentSettings {
+  std::string chunkBytes;  // SKARVEL_TEST_CHUNK_BYTES: the chunk size of the threaded reading
+  std::string rowScan;     // SKARVEL_ROW_SCAN: "scalar" or "avx2", how plain rows are read
+};
+
 // Runs the tool on the argument vector (program name first), writing console text to `console`
 // and the reasons of errors, warnings and progress to `diagnostics`.
-ExitStatus runSkarvel(const std::vector<std::string>& args, std::FILE* console,
-                      std::FILE* diagnostics);
+ExitStatus runSkarvel(const std::vector<std::string>& args, const EnvironmentSettings& environment,
+                      std::FILE* console, std::FILE* diagnostics);
 
 }  // namespace skarvel

@@ -1,5 +1,6 @@
 #include "run_report.hpp"
 
+#include <algorithm>
 #include <string_view>
 
 namespace skarvel {
@@ -149,7 +150,79 @@ std::optional<Warning> ignoredWarning(const RunFacts& facts) {
   return Warning{text.append("ignored, and the value columns are counted"), false};
 }
 
+// The line numbers the warnings name: the input is read again up to the last of them, so only
+// when there is one to name.
+void resolveLineNumbers(InputReader& input, RunFacts& facts, std::int64_t firstDataRowOffset,
+                        std::int64_t endOffset) {
+  std::vector<std::int64_t*> lines;
+  std::vector<std::int64_t> offsets;
+  const auto need = [&](std::int64_t& line, std::int64_t offset) {
+    lines.push_back(&line);
+    offsets.push_back(offset);
+  };
+  if (facts.columnsDetected && facts.valueColumns == 0) {
+    need(facts.firstDataRowLine, firstDataRowOffset);
+  }
+  if (facts.failure) {
+    need(facts.failureLine, facts.failure->offset);
+  }
+  if (facts.endedInsideValues) {
+    need(facts.endLine, endOffset);
+  }
+  if (facts.linesCrossed.count > 0) {
+    need(facts.linesCrossedLine, facts.linesCrossed.firstOffset);
+  }
+  if (facts.extraText.count > 0) {
+    need(facts.extraTextLine, facts.extraText.firstOffset);
+  }
+  if (offsets.empty()) {
+    return;
+  }
+  std::vector<std::int64_t> sorted = offsets;
+  std::sort(sorted.begin(), sorted.end());
+  const std::vector<std::int64_t> numbers = input.lineNumbersAt(sorted);
+  for (std::size_t i = 0; i < offsets.size() && numbers.size() == sorted.size(); ++i) {
+    const auto at = std::lower_bound(sorted.begin(), sorted.end(), offsets[i]) - sorted.begin();
+    *lines[i] = numbers[static_cast<std::size_t>(at)];
+  }
+}
+
 }  // namespace
+
+RunFacts collectRunFacts(InputReader& input, const RecordLoopState& loop,
+                         const AnalysedLayout& layout, std::int32_t closeHour,
+                         const std::vector<std::string>& ignoredArguments) {
+  RunFacts facts;
+  facts.columnsDetected = layout.columnsDetected;
+  facts.valueColumns = layout.valueColumns;
+  facts.firstDataRow = layout.firstDataRow;
+  facts.failure = input.firstFailure();
+  facts.endedInsideValues = loop.endedInsideValues;
+  facts.rowsRead = loop.rowsRead;
+  facts.daysClosed = loop.closes[static_cast<std::size_t>(Period::day)];
+  facts.daysSinceMonthClose = loop.daysSinceMonthClose;
+  facts.openDayRows = loop.accumulators.rows(Period::day);
+  facts.lastStamp = loop.stamp;
+  facts.closeHour = closeHour;
+  facts.linesCrossed = input.linesCrossed();
+  facts.extraText = input.extraText();
+  facts.ignoredArguments = ignoredArguments;
+  const std::int64_t endOffset = input.textOffset();
+  if (facts.failure) {
+    facts.dataRowsUnread = (facts.failure->lineStartsWithNumber ? 1 : 0) + countDataRows(input);
+  }
+  if (!input.failed()) {
+    resolveLineNumbers(input, facts, layout.firstDataRowOffset, endOffset);
+  }
+  return facts;
+}
+
+RunSummary summaryOf(const RecordLoopState& loop, std::int32_t valueColumns) {
+  const std::int64_t values = loop.rowsRead * std::max<std::int64_t>(valueColumns, 0);
+  return {loop.rowsRead, loop.closes[static_cast<std::size_t>(Period::day)],
+          loop.closes[static_cast<std::size_t>(Period::month)], loop.valuesAccepted,
+          std::max<std::int64_t>(values - loop.valuesAccepted, 0)};
+}
 
 std::vector<Warning> warningsFor(const RunFacts& facts) {
   std::vector<Warning> warnings;

@@ -7,8 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "analysis.hpp"
 #include "averaging.hpp"
 #include "input_reader.hpp"
+#include "progress.hpp"
 
 namespace skarvel {
 
@@ -46,5 +48,22 @@ struct Warning {
 
 // The warnings a run earns, in the order they are printed.
 std::vector<Warning> warningsFor(const RunFacts& facts);
+
+// What the analysis of the input found, as far as the facts need it.
+struct AnalysedLayout {
+  bool columnsDetected = true;
+  std::int32_t valueColumns = 0;
+  std::string firstDataRow;
+  std::int64_t firstDataRowOffset = 0;  // where the first data row starts in the input text
+};
+
+// What the run saw, once the record loop has ended. Reads on to count the data rows that a
+// failed conversion left unread, and reads the input again up to the last line a warning names.
+RunFacts collectRunFacts(InputReader& input, const RecordLoopState& loop,
+                         const AnalysedLayout& layout, std::int32_t closeHour,
+                         const std::vector<std::string>& ignoredArguments);
+
+// The counts of the --progress summary.
+RunSummary summaryOf(const RecordLoopState& loop, std::int32_t valueColumns);
 
 }  // namespace skarvel

@@ -1,4 +1,4 @@
-#include "naming.hpp"
+#include "output_name.hpp"
 
 #include <gtest/gtest.h>
 

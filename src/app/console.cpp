@@ -1,0 +1,33 @@
+#include "console.hpp"
+
+#include "platform.hpp"
+
+namespace skarvel {
+
+ExitStatus reportFileFailure(const Console& console, std::string_view what, std::string_view name,
+                             int errorNumber, ExitStatus status) {
+  console.errorMessages.write(what);
+  console.errorMessages.write(platform::nameInText(name));
+  console.errorMessages.put('\n');
+  console.errorMessages.flush();
+  console.standardError.write("skarvel: ");
+  console.standardError.write(what);
+  console.standardError.write(platform::nameInText(name));
+  console.standardError.write(": ");
+  console.standardError.write(platform::errorText(errorNumber));
+  console.standardError.put('\n');
+  return status;
+}
+
+bool printWarnings(const std::vector<Warning>& warnings, const Console& console) {
+  bool incomplete = false;
+  for (const Warning& warning : warnings) {
+    console.standardError.write("skarvel: warning: ");
+    console.standardError.write(warning.text);
+    console.standardError.put('\n');
+    incomplete = incomplete || warning.incomplete;
+  }
+  return incomplete;
+}
+
+}  // namespace skarvel

@@ -1,0 +1,49 @@
+// The outputs of a run: which files it writes, under which names, and the rules that keep them
+// safe. Every name is derived and checked before any file is created, so a refusal truncates
+// nothing; every file is written under a temporary name and put in place only when all of them
+// are complete.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "averages_file.hpp"
+#include "console.hpp"
+#include "exit_status.hpp"
+
+namespace skarvel {
+
+// An output whose name is derived but whose file is not created yet.
+struct PlannedOutput {
+  AveragesKind kind;
+  std::string name;
+  FileLayout layout;
+};
+
+// The outputs a run writes, in order: daily, monthly and, when asked for, yearly; names empty.
+std::vector<PlannedOutput> plannedOutputs(FileLayout layout, bool yearly);
+
+// The names a run derives from its input.
+struct OutputNames {
+  std::string labelName;   // the input name in the header labels; may have gained ".$$$"
+  std::string columnNote;  // shown after a given column count: the base name
+};
+
+// Derives every output's name from `inputPath`, in order. An output that would be the input
+// is refused: its message on the console, ExitStatus::outputError.
+ExitStatus deriveOutputNames(const std::string& inputPath, std::vector<PlannedOutput>& outputs,
+                             OutputNames& names, const Console& console);
+
+// Refuses outputs that would write one file, by name or through links.
+ExitStatus refuseAliasedOutputs(const std::vector<PlannedOutput>& outputs, const Console& console);
+
+// Starts the outputs in order, each under a temporary name; when one cannot be created, the
+// ones started before it are removed with `files`, and no output name changes.
+ExitStatus createOutputs(std::vector<PlannedOutput>& planned, std::vector<AveragesFile>& files,
+                         const Console& console);
+
+// Closes every output with its data on the disk, then puts each in place of its name. Until
+// the last is closed, a failure leaves every name as it was.
+ExitStatus putOutputsInPlace(std::vector<AveragesFile>& files, const Console& console);
+
+}  // namespace skarvel
