@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <fstream>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -190,6 +192,19 @@ std::string describe(const CommandLine& line) {
                      (line.options.yearly ? " yearly" : "") +
                      " last=" + std::to_string(rules.yearLastMonth) +
                      " coverage=" + std::string(coverage, written.ptr) + " [";
+  // The newer settings, shown only where they differ from their defaults.
+  if (rules.closeHour != kDefaultCloseHour) {
+    text.insert(text.size() - 2, " day-ends=" + std::to_string(rules.closeHour));
+  }
+  if (line.options.layout == FileLayout::csv) {
+    text.insert(text.size() - 2, " csv");
+  }
+  for (const std::string& missing : line.options.missingTexts) {
+    text.insert(text.size() - 2, " missing=" + missing);
+  }
+  if (line.options.threads != 0) {
+    text.insert(text.size() - 2, " threads=" + std::to_string(line.options.threads));
+  }
   for (std::size_t i = 0; i < line.positional.size(); ++i) {
     text += (i > 0 ? "|" : "") + line.positional[i];
   }
@@ -333,6 +348,56 @@ TEST(CommandLine, RejectsMalformedAndUnknownOptions) {
       {{"--stat=sum", "--yearly=yes", "flow.dat"}, "error: --yearly takes no value"},
   });
 }
+
+TEST(CommandLine, ReadsTheReadingAndFormatOptions) {
+  expectParsed({
+      {{"--day-ends=23", "f"}, "run mean last=12 coverage=0 day-ends=23 [f]"},
+      {{"--day-ends", "0", "f"}, "run mean last=12 coverage=0 day-ends=0 [f]"},
+      {{"--day-ends=25", "f"}, "error: --day-ends must be an hour from 0 to 24, not '25'"},
+      {{"--day-ends=-1", "f"}, "error: --day-ends must be an hour from 0 to 24, not '-1'"},
+      {{"--format=csv", "f"}, "run mean last=12 coverage=0 csv [f]"},
+      {{"--format=csv", "--format=classic", "f"}, "run mean last=12 coverage=0 [f]"},
+      {{"--format=CSV", "f"}, "error: --format must be classic or csv, not 'CSV'"},
+      {{"--missing=NA,nan", "--missing", "x", "f"},
+       "run mean last=12 coverage=0 missing=NA missing=nan missing=x [f]"},
+      {{"--missing=NA,,x", "f"},
+       "error: --missing must be comma-separated words that cannot be read as numbers (none "
+       "empty, no white space), not 'NA,,x'"},
+      {{"--missing=-1", "f"},
+       "error: --missing must be comma-separated words that cannot be read as numbers (none "
+       "empty, no white space), not '-1'"},
+      {{"--threads=1", "f"}, "run mean last=12 coverage=0 threads=1 [f]"},
+      {{"--threads=64", "f"}, "run mean last=12 coverage=0 threads=64 [f]"},
+      {{"--threads=0", "f"}, "error: --threads must be a number from 1 to 64, not '0'"},
+      {{"--threads=65", "f"}, "error: --threads must be a number from 1 to 64, not '65'"},
+      {{"--threads=2x", "f"}, "error: --threads must be a number from 1 to 64, not '2x'"},
+      {{"--quiet=1", "f"}, "error: --quiet takes no value"},
+  });
+}
+
+#ifdef SKARVEL_README
+// The README's option table lists every option of the table, and nothing else.
+TEST(OptionTable, IsTheReadmesOptionList) {
+  std::ifstream readme(SKARVEL_README);
+  ASSERT_TRUE(readme) << SKARVEL_README;
+  std::set<std::string> documented;
+  bool inOptions = false;
+  for (std::string row; std::getline(readme, row);) {
+    if (row.starts_with("#")) {
+      inOptions = row == "### Options";
+    } else if (inOptions && row.starts_with("| `--")) {
+      documented.insert(row.substr(3, row.find_first_of("=`", 5) - 3));
+    }
+  }
+  std::set<std::string> options;
+  for (const OptionRow& row : optionTable()) {
+    if (row.kind == OptionKind::value || row.kind == OptionKind::flag) {
+      options.emplace(row.name);
+    }
+  }
+  EXPECT_EQ(documented, options);
+}
+#endif
 
 TEST(CommandLine, NeedsTheValueOfTheLastOption) {
   expectParsed({

@@ -1,0 +1,95 @@
+// The outputs of a run: their names for each layout, and the refusals that keep other files
+// safe, with their exact messages.
+#include "output_plan.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace skarvel {
+namespace {
+
+struct ConsoleTexts {
+  TextWriter messages = TextWriter::collecting();
+  TextWriter errorMessages = TextWriter::collecting();
+  TextWriter standardError = TextWriter::collecting();
+  Console console{messages, errorMessages, standardError};
+};
+
+std::string namesOf(const std::vector<PlannedOutput>& outputs) {
+  std::string names;
+  for (const PlannedOutput& output : outputs) {
+    names += (names.empty() ? "" : " ") + output.name;
+  }
+  return names;
+}
+
+TEST(OutputPlan, NamesEveryOutputOfTheLayout) {
+  struct Case {
+    std::string input;
+    FileLayout layout;
+    bool yearly;
+    std::string names, labelName, columnNote;
+  };
+  const Case cases[] = {
+      {"flow.dat", FileLayout::classic, false, "flow.tat flow.mat", "flow.dat", "flow"},
+      {"run/flow.dat", FileLayout::classic, true, "run/flow.tat run/flow.mat run/flow.yat",
+       "run/flow.dat", "run/flow"},
+      {"flow", FileLayout::classic, false, "flow.t$$ flow.m$$", "flow.$$$", "flow"},
+      {"flow.dat", FileLayout::csv, true, "flow_daily.csv flow_monthly.csv flow_yearly.csv",
+       "flow.dat", "flow"},
+  };
+  for (const Case& c : cases) {
+    ConsoleTexts texts;
+    std::vector<PlannedOutput> outputs = plannedOutputs(c.layout, c.yearly);
+    OutputNames names{c.input, {}};
+    EXPECT_EQ(deriveOutputNames(c.input, outputs, names, texts.console), ExitStatus::success);
+    EXPECT_EQ(namesOf(outputs), c.names) << c.input;
+    EXPECT_EQ(names.labelName, c.labelName) << c.input;
+    EXPECT_EQ(names.columnNote, c.columnNote) << c.input;
+  }
+}
+
+TEST(OutputPlan, RefusesOutputsThatAreOneFile) {
+  ConsoleTexts texts;
+  const std::vector<PlannedOutput> outputs = {{kDailyFile, "same.out", FileLayout::classic},
+                                              {kMonthlyFile, "same.out", FileLayout::classic}};
+  EXPECT_EQ(refuseAliasedOutputs(outputs, texts.console), ExitStatus::outputError);
+  EXPECT_EQ(texts.errorMessages.collected(),
+            "error: output files same.out and same.out are the same file\n");
+}
+
+TEST(OutputPlan, PutsCompleteOutputsInPlaceAndCreatesNoneInAMissingFolder) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / "skarvel-output-plan-test";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string input = (folder / "flow.dat").string();
+
+  ConsoleTexts texts;
+  std::vector<PlannedOutput> planned = plannedOutputs(FileLayout::classic, false);
+  OutputNames names{input, {}};
+  ASSERT_EQ(deriveOutputNames(input, planned, names, texts.console), ExitStatus::success);
+  std::vector<AveragesFile> files;
+  ASSERT_EQ(createOutputs(planned, files, texts.console), ExitStatus::success);
+  files[0].writer.write("daily\n");
+  EXPECT_FALSE(std::filesystem::exists(folder / "flow.tat"));  // a temporary name until done
+  ASSERT_EQ(putOutputsInPlace(files, texts.console), ExitStatus::success);
+  std::ifstream daily(folder / "flow.tat");
+  std::string line;
+  EXPECT_TRUE(std::getline(daily, line) && line == "daily");
+  EXPECT_EQ(std::filesystem::file_size(folder / "flow.mat"), 0U);
+
+  const std::string missing = (folder / "none" / "flow.tat").string();
+  std::vector<PlannedOutput> unreachable = {{kDailyFile, missing, FileLayout::classic}};
+  std::vector<AveragesFile> none;
+  EXPECT_EQ(createOutputs(unreachable, none, texts.console), ExitStatus::outputError);
+  EXPECT_EQ(texts.errorMessages.collected(), "error creating file " + missing + "\n");
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace skarvel
