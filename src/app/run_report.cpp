@@ -105,25 +105,33 @@ std::optional<Warning> shortRowWarning(const RunFacts& facts) {
   return std::nullopt;
 }
 
-// W6: the input ended with closed days or rows that reach no row of their period.
-std::optional<Warning> unfinishedWarning(const RunFacts& facts) {
+// W6: the input ended with closed days that reach no monthly row. A last row at the close hour
+// leaves them out of the totals, and so does one above it, after which nothing is folded.
+std::optional<Warning> unfinishedMonthWarning(const RunFacts& facts) {
   const RecordStamp& last = facts.lastStamp;
-  if (facts.failure && facts.dataRowsUnread > 0) {
-    return std::nullopt;  // the input did not end there
+  if ((facts.failure && facts.dataRowsUnread > 0) || last.hour < facts.closeHour ||
+      facts.daysSinceMonthClose == 0) {
+    return std::nullopt;  // the input did not end there, or the open month went into the totals
   }
-  if (last.hour == facts.closeHour && facts.daysSinceMonthClose > 0) {
-    return Warning{"the input ended in an unfinished month (last row " + stampText(last) + "): " +
-                       plural(facts.daysSinceMonthClose, "closed day is", "closed days are") +
-                       " in no monthly row and not in the final row",
-                   false};
+  return Warning{"the input ended in an unfinished month (last row " + stampText(last) +
+                     "): " + plural(facts.daysSinceMonthClose, "closed day is", "closed days are") +
+                     " in no monthly row and not in the final row",
+                 false};
+}
+
+// W6 for the rows of the day that was open at the end: below the close hour they are folded
+// into the totals, above it they are in no row at all.
+std::optional<Warning> openDayWarning(const RunFacts& facts) {
+  const RecordStamp& last = facts.lastStamp;
+  if ((facts.failure && facts.dataRowsUnread > 0) || last.hour == facts.closeHour ||
+      facts.openDayRows == 0) {
+    return std::nullopt;
   }
-  if (last.hour < facts.closeHour && facts.openDayRows > 0) {
-    return Warning{"the input ended inside a day (last row " + stampText(last) + "): its " +
-                       plural(facts.openDayRows, "row is", "rows are") +
-                       " in no daily row, only in the final row",
-                   false};
-  }
-  return std::nullopt;
+  return Warning{
+      "the input ended inside a day (last row " + stampText(last) + "): its " +
+          plural(facts.openDayRows, "row is", "rows are") + " in no daily row, " +
+          (last.hour < facts.closeHour ? "only in the final row" : "and not in the final row"),
+      false};
 }
 
 // W7: text after the last value of a row.
@@ -226,8 +234,9 @@ RunSummary summaryOf(const RecordLoopState& loop, std::int32_t valueColumns) {
 
 std::vector<Warning> warningsFor(const RunFacts& facts) {
   std::vector<Warning> warnings;
-  for (const auto& rule : {ignoredWarning, noColumnsWarning, stoppedWarning, shortRowWarning,
-                           extraTextWarning, noDayWarning, unfinishedWarning}) {
+  for (const auto& rule :
+       {ignoredWarning, noColumnsWarning, stoppedWarning, shortRowWarning, extraTextWarning,
+        noDayWarning, unfinishedMonthWarning, openDayWarning}) {
     if (std::optional<Warning> warning = rule(facts)) {
       warnings.push_back(std::move(*warning));
     }

@@ -188,6 +188,28 @@ TEST(RunReport, WarningsForEachRule) {
        {{"the input ended inside a day (last row 2001 2 1 1): its 1 row is in no daily row, only "
          "in the final row",
          false}}},
+      {"W6 after a last row above the close hour: closed days and its open day in no row",
+       [](RunFacts& f) {
+         f.lastStamp = {2001, 1, 31, 25};
+         f.daysSinceMonthClose = 2;
+         f.openDayRows = 1;
+       },
+       {{"the input ended in an unfinished month (last row 2001 1 31 25): 2 closed days are in "
+         "no monthly row and not in the final row",
+         false},
+        {"the input ended inside a day (last row 2001 1 31 25): its 1 row is in no daily row, and "
+         "not in the final row",
+         false}}},
+      {"W6 with --day-ends=23 after a last row with hour 24",
+       [](RunFacts& f) {
+         f.closeHour = 23;
+         f.lastStamp = {2001, 1, 30, 24};
+         f.daysSinceMonthClose = 0;
+         f.openDayRows = 1;
+       },
+       {{"the input ended inside a day (last row 2001 1 30 24): its 1 row is in no daily row, and "
+         "not in the final row",
+         false}}},
       {"W7: text after the last value",
        [](RunFacts& f) {
          f.valueColumns = 1;
