@@ -336,20 +336,22 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
 }
 
 CountArgument readCountArgument(std::string_view text) {
-  const std::size_t start = std::min(text.find_first_not_of(" \t\n\v\f\r"), text.size());
-  std::string_view word = text.substr(start);
+  constexpr std::string_view kBlanks = " \t\n\v\f\r";
+  std::string_view word = text.substr(std::min(text.find_first_not_of(kBlanks), text.size()));
+  word = word.substr(0, word.find_last_not_of(kBlanks) + 1);
   if (word.size() == 4 && std::equal(word.begin(), word.end(), "auto", [](char a, char b) {
         return std::tolower(static_cast<unsigned char>(a)) == b;
       })) {
     return {CountArgument::Kind::detect, 0};
   }
-  if (!word.empty() && (word[0] == '+' || word[0] == '-')) {
-    word.remove_prefix(1);
+  std::string_view digits = word;
+  if (!digits.empty() && (digits[0] == '+' || digits[0] == '-')) {
+    digits.remove_prefix(1);
   }
-  if (word.empty() || !number_detail::isDigit(word[0])) {
+  if (digits.empty() || !std::all_of(digits.begin(), digits.end(), number_detail::isDigit)) {
     return {CountArgument::Kind::invalid, 0};
   }
-  return {CountArgument::Kind::number, readIntegerArgument(text)};
+  return {CountArgument::Kind::number, readIntegerArgument(word)};
 }
 
 std::int32_t readIntegerArgument(std::string_view text) {

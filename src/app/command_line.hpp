@@ -79,8 +79,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& args);
 // and a sign allowed, stops at the first non-digit, no digits gives 0. Clamped to 32 bits.
 std::int32_t readIntegerArgument(std::string_view text);
 
-// A count argument: "auto" (any letter case, after white space) asks for detection; text whose
-// string-to-long reading finds digits is that reading; anything else is invalid.
+// A count argument: "auto" (any letter case) asks for detection; a whole number (an optional
+// sign and digits) is that number, clamped to 32 bits; blanks around either are allowed.
+// Anything else, "3x" or a second file name, is invalid.
 CountArgument readCountArgument(std::string_view text);
 
 }  // namespace skarvel

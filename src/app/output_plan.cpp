@@ -1,5 +1,8 @@
 #include "output_plan.hpp"
 
+#include <algorithm>
+#include <cstdio>
+#include <optional>
 #include <utility>
 
 #include "output_name.hpp"
@@ -53,6 +56,83 @@ ExitStatus refuseAliasedOutputs(const std::vector<PlannedOutput>& outputs, const
         console.errorMessages.write(" are the same file\n");
         return ExitStatus::outputError;
       }
+    }
+  }
+  return ExitStatus::success;
+}
+
+std::string inputIdentity(std::string_view labelName) {
+  const auto separator =
+      std::find_if(labelName.rbegin(), labelName.rend(), platform::isPathSeparator);
+  std::string_view name = labelName.substr(static_cast<std::size_t>(labelName.rend() - separator));
+  constexpr std::string_view kDroppedSuffixes[] = {".$$$", ".gz", ".zst", ".xz", ".bz2"};
+  for (bool dropped = true; dropped;) {
+    dropped = false;
+    for (const std::string_view suffix : kDroppedSuffixes) {
+      if (name.size() > suffix.size() && name.ends_with(suffix)) {
+        name.remove_suffix(suffix.size());
+        dropped = true;
+      }
+    }
+  }
+  return std::string(name);
+}
+
+namespace {
+
+// The first bytes of an existing file; empty when it cannot be read.
+std::string startOf(const std::string& name) {
+  constexpr std::size_t kLabelBytes = 8192;  // a label, a long input name and "_:_"
+  std::string start(kLabelBytes, '\0');
+  const platform::FileHandle file = platform::openForReading(name);
+  const std::size_t got = file ? std::fread(start.data(), 1, start.size(), file.get()) : 0;
+  start.resize(got);
+  return start;
+}
+
+// The input an existing output's label line names, when it names another input than
+// `labelName`; nothing otherwise. A name may hold "_:_" itself, so each place where the label's
+// separator could end the name is tried.
+std::optional<std::string> otherLabelledInput(const std::string& output, std::string_view label,
+                                              std::string_view labelName) {
+  const std::string start = startOf(output);
+  if (!start.starts_with(label)) {
+    return std::nullopt;
+  }
+  const std::string_view line = std::string_view(start).substr(0, start.find('\n'));
+  const std::string identity = inputIdentity(labelName);
+  std::optional<std::string> other;
+  for (std::size_t end = line.find(kLabelSeparator, label.size()); end != std::string_view::npos;
+       end = line.find(kLabelSeparator, end + 1)) {
+    const std::string_view named = line.substr(label.size(), end - label.size());
+    if (inputIdentity(named) == identity) {
+      return std::nullopt;
+    }
+    if (!other) {
+      other = std::string(named);
+    }
+  }
+  return other;
+}
+
+}  // namespace
+
+ExitStatus refuseOutputsOfOtherInputs(const std::vector<PlannedOutput>& outputs,
+                                      std::string_view labelName, const Console& console) {
+  for (const PlannedOutput& output : outputs) {
+    if (output.layout != FileLayout::classic) {
+      continue;
+    }
+    if (const std::optional<std::string> other =
+            otherLabelledInput(output.name, output.kind.label, labelName)) {
+      console.errorMessages.write("error: ");
+      console.errorMessages.write(platform::nameInText(output.name));
+      console.errorMessages.write(" holds the results of ");
+      console.errorMessages.write(*other);
+      console.errorMessages.write(", not of ");
+      console.errorMessages.write(labelName);
+      console.errorMessages.put('\n');
+      return ExitStatus::outputError;
     }
   }
   return ExitStatus::success;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "averages_file.hpp"
@@ -36,6 +37,18 @@ ExitStatus deriveOutputNames(const std::string& inputPath, std::vector<PlannedOu
 
 // Refuses outputs that would write one file, by name or through links.
 ExitStatus refuseAliasedOutputs(const std::vector<PlannedOutput>& outputs, const Console& console);
+
+// The name that makes two label names one input: the last path component, without a ".$$$"
+// the name derivation appended and without a compression suffix (".gz", ".zst", ".xz",
+// ".bz2"). A rerun from another folder and "flow.dat.gz" after "flow.dat" are one input.
+std::string inputIdentity(std::string_view labelName);
+
+// Refuses to replace an existing classic output whose label line names another input than
+// `labelName` (the name this run's labels carry), so that two inputs whose outputs share a
+// name never silently replace each other's results. An output without a readable label is
+// replaced as before.
+ExitStatus refuseOutputsOfOtherInputs(const std::vector<PlannedOutput>& outputs,
+                                      std::string_view labelName, const Console& console);
 
 // Starts the outputs in order, each under a temporary name; when one cannot be created, the
 // ones started before it are removed with `files`, and no output name changes.

@@ -229,6 +229,10 @@ ExitStatus startOutputs(RunState& state, const Options& options, std::vector<Ave
     status = refuseAliasedOutputs(planned, console);
   }
   if (status == ExitStatus::success) {
+    status =
+        refuseOutputsOfOtherInputs(planned, platform::nameInText(state.names.labelName), console);
+  }
+  if (status == ExitStatus::success) {
     status = createOutputs(planned, files, console);
   }
   return status;

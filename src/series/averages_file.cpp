@@ -8,7 +8,6 @@ namespace skarvel {
 
 namespace {
 
-constexpr std::string_view kLabelSeparator = "_:_";
 
 // True when a column's accepted values cover at least the required share of the period's rows
 // (exactly that share passes).

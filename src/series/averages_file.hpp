@@ -29,6 +29,9 @@ inline constexpr AveragesKind kMonthlyFile{Period::month, 'm', "monthly_sums_fro
                                            "_monthly.csv"};
 inline constexpr AveragesKind kYearlyFile{Period::year, 'y', "yearly_sums_from_", "_yearly.csv"};
 
+// What ends the input name in a classic file's label line: "daily_sums_from_flow.dat_:_...".
+inline constexpr std::string_view kLabelSeparator = "_:_";
+
 // How a file is laid out: the classic tab-separated file with the header lines and a final row,
 // or a comma-separated file (RFC 4180) with one header row, ISO dates and no final row.
 enum class FileLayout { classic, csv };

@@ -44,16 +44,18 @@ TEST(CountArgument, AutoDetectsDigitsCountOtherTextIsRefused) {
       {"auto", Kind::detect, 0},      {" AUTO", Kind::detect, 0},
       {"Auto", Kind::detect, 0},      {"\t\naUtO", Kind::detect, 0},
       {"3", Kind::number, 3},         {"0", Kind::number, 0},
-      {"3x", Kind::number, 3},        {" -2", Kind::number, -2},
+      {"3x", Kind::invalid, 0},       {" -2", Kind::number, -2},
       {"+7", Kind::number, 7},        {"-0", Kind::number, 0},
-      {"1.9", Kind::number, 1},       {"99999999999", Kind::number, 2147483647},
+      {"1.9", Kind::invalid, 0},      {"99999999999", Kind::number, 2147483647},
       {"-", Kind::invalid, 0},        {"+", Kind::invalid, 0},
       {"+-1", Kind::invalid, 0},      {"x", Kind::invalid, 0},
       {"", Kind::invalid, 0},         {"   ", Kind::invalid, 0},
       {"--yearly", Kind::invalid, 0}, {"-x", Kind::invalid, 0},
       {"b.dat", Kind::invalid, 0},    {".5", Kind::invalid, 0},
       {"aut", Kind::invalid, 0},      {"autox", Kind::invalid, 0},
-      {"auto ", Kind::invalid, 0},    {"detect", Kind::invalid, 0},
+      {"auto ", Kind::detect, 0},     {"detect", Kind::invalid, 0},
+      {" 12\t", Kind::number, 12},    {"2002.dat", Kind::invalid, 0},
+      {"1 2", Kind::invalid, 0},      {"0x10", Kind::invalid, 0},
   };
   for (const Case& c : cases) {
     const CountArgument count = readCountArgument(c.text);
@@ -114,7 +116,7 @@ TEST(CommandLine, ReadsCountsFlagsAndIgnoredArguments) {
       {{"flow.dat", "auto"}, {"flow.dat", "auto"}, -1, std::nullopt, {}, false, false},
       {{"flow.dat", "2", "AUTO"}, {"flow.dat", "2", "AUTO"}, 2, std::nullopt, {}, false, false},
       {{"flow.dat", "auto", "3"}, {"flow.dat", "auto", "3"}, -1, 3, {}, false, false},
-      {{"flow.dat", "3x", "4"}, {"flow.dat", "3x", "4"}, 3, 4, {}, false, false},
+      {{"flow.dat", " 3 ", "4"}, {"flow.dat", " 3 ", "4"}, 3, 4, {}, false, false},
       {{"flow.dat", " -2", "0"}, {"flow.dat", " -2", "0"}, -2, 0, {}, false, false},
       // More than three arguments: the column count is ignored with the rest, unread.
       {{"flow.dat", "2", "3", "x"},

@@ -55,7 +55,11 @@ TEST_F(EndToEnd, NameWhoseOutputWouldBeTheInputFallsBack) {
 
 TEST_F(EndToEnd, OwnOutputNamesAsInputFallBack) {
   EXPECT_EQ(run(kSmallInput, {}, "flow.tat").status, 0);
-  EXPECT_EQ(run(kSmallInput, {}, "flow.mat").status, 0);
+  // The fallback names of flow.mat are those of flow.tat, whose results they hold.
+  const ToolRun second = run(kSmallInput, {}, "flow.mat");
+  EXPECT_EQ(second.status, 3);
+  EXPECT_EQ(second.console,
+            kBanner + "error: flow.m$$ holds the results of flow.tat.$$$, not of flow.mat.$$$\n");
   EXPECT_EQ(folder.listing(),
             (std::vector<std::string>{"flow.m$$", "flow.mat", "flow.t$$", "flow.tat"}));
 }
@@ -149,7 +153,9 @@ TEST_F(EndToEnd, ArgumentForms) {
       {{"auto"}, detected, 0},
       {{" AUTO"}, detected, 0},
       {{"2", "auto"}, detected, 0},
-      {{"3x"}, kBanner + "4 columns \n.fertig..\n", 0},
+      {{"3x"},
+       kBanner + "error: the header-row count must be a number or \"auto\", not '3x'\n" + kUsage,
+       1},
       {{"2", "4"}, kBanner + "4 columns flow\n..fertig..\n", 0},
       {{"2", "3"}, kBanner + "3 columns flow\n..fertig..\n", 0},
       {{"2", "4", "x"}, detected, 0},

@@ -117,12 +117,16 @@ TEST_F(FormatsEndToEnd, DayEndHourRulesAtTheEndOfTheInput) {
   const std::string inside =
       "skarvel: warning: the input ended inside a day (last row 2001 2 1 5): its 2 rows are in "
       "no daily row, only in the final row\n";
+  const auto above = [](const std::string& hour) {
+    return "skarvel: warning: the input ended inside a day (last row 2001 2 1 " + hour +
+           "): its 1 row is in no daily row, and not in the final row\n";
+  };
   const Case cases[] = {
       // Below the close hour the open day and month count in the final row.
       {"23", "2001 2 1 4 8\n2001 2 1 5 8\n", "5", inside},
       // Above it (hour 24 after a close at 23) they do not, as hour 25 does not with 24.
-      {"23", "2001 2 1 24 8\n", "2", ""},
-      {"24", "2001 2 1 25 8\n", "2", ""},
+      {"23", "2001 2 1 24 8\n", "2", above("24")},
+      {"24", "2001 2 1 25 8\n", "2", above("25")},
       // Hour 0 closes a day of daily data labelled 0.
       {"0", "", "2", ""},
   };
@@ -156,7 +160,9 @@ TEST_F(FormatsEndToEnd, NoDayClosedPointsToDayEnds) {
   EXPECT_EQ(result.status, 4);
   EXPECT_EQ(result.diagnostics,
             "skarvel: warning: no row closed a day in 24 rows (a day closes on its row with hour "
-            "0, as --day-ends=0 asks)\n");
+            "0, as --day-ends=0 asks)\n"
+            "skarvel: warning: the input ended inside a day (last row 2001 1 1 24): its 24 rows "
+            "are in no daily row, and not in the final row\n");
   EXPECT_EQ(file("flow.tat"), "0\t0\t0\t0\t0\n");
 }
 

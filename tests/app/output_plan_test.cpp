@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace skarvel {
@@ -62,6 +63,22 @@ TEST(OutputPlan, RefusesOutputsThatAreOneFile) {
             "error: output files same.out and same.out are the same file\n");
 }
 
+TEST(OutputPlan, InputIdentityDropsFolderFallbackAndCompression) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"gauge.A.dat", "gauge.A.dat"},
+      {"../runs/gauge.A.dat", "gauge.A.dat"},
+      {"flow.$$$", "flow"},
+      {"flow.dat.gz", "flow.dat"},
+      {"flow.dat.zst.$$$", "flow.dat"},
+      {"flow.bz2", "flow"},
+      {".gz", ".gz"},
+      {"run/", ""},
+  };
+  for (const auto& [labelName, identity] : cases) {
+    EXPECT_EQ(inputIdentity(labelName), identity) << labelName;
+  }
+}
+
 TEST(OutputPlan, PutsCompleteOutputsInPlaceAndCreatesNoneInAMissingFolder) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / "skarvel-output-plan-test";
@@ -83,11 +100,22 @@ TEST(OutputPlan, PutsCompleteOutputsInPlaceAndCreatesNoneInAMissingFolder) {
   EXPECT_TRUE(std::getline(daily, line) && line == "daily");
   EXPECT_EQ(std::filesystem::file_size(folder / "flow.mat"), 0U);
 
+  // A rerun from another folder replaces; another input whose name holds the separator does not.
+  const std::vector<PlannedOutput> again = {
+      {kDailyFile, (folder / "flow.tat").string(), FileLayout::classic}};
+  EXPECT_EQ(refuseOutputsOfOtherInputs(again, "../elsewhere/flow.dat", texts.console),
+            ExitStatus::success);
+  std::ofstream(folder / "flow.tat") << "daily_sums_from_a_:_b.dat_:_header\n";
+  EXPECT_EQ(refuseOutputsOfOtherInputs(again, "a_:_b.dat", texts.console), ExitStatus::success);
+  EXPECT_EQ(refuseOutputsOfOtherInputs(again, "flow.dat", texts.console), ExitStatus::outputError);
+  EXPECT_EQ(texts.errorMessages.collected(),
+            "error: " + again[0].name + " holds the results of a, not of flow.dat\n");
+
   const std::string missing = (folder / "none" / "flow.tat").string();
   std::vector<PlannedOutput> unreachable = {{kDailyFile, missing, FileLayout::classic}};
   std::vector<AveragesFile> none;
   EXPECT_EQ(createOutputs(unreachable, none, texts.console), ExitStatus::outputError);
-  EXPECT_EQ(texts.errorMessages.collected(), "error creating file " + missing + "\n");
+  EXPECT_TRUE(texts.errorMessages.collected().ends_with("error creating file " + missing + "\n"));
   std::filesystem::remove_all(folder);
 }
 
