@@ -6,6 +6,9 @@ namespace skarvel {
 
 ExitStatus reportFileFailure(const Console& console, std::string_view what, std::string_view name,
                              int errorNumber, ExitStatus status) {
+  if (!console.errorMessages.atLineStart()) {
+    console.errorMessages.put('\n');  // after the progress marks of the days
+  }
   console.errorMessages.write(what);
   console.errorMessages.write(platform::nameInText(name));
   console.errorMessages.put('\n');

@@ -189,6 +189,7 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
   RunOutputs outputs(files, options.progress ? noMarks : console.messages, options.rules);
   std::optional<ProgressLine> progress;
   if (options.progress) {
+    console.messages.flush();  // the counts before the status line
     console.standardError.flush();
     progress.emplace(stderr, platform::isTerminal(stderr),
                      platform::regularFileSize(state.inputPath));
@@ -214,6 +215,7 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
       written != ExitStatus::success) {
     return written;
   }
+  console.messages.flush();  // standard output before the summary and warnings
   if (progress) {
     progress->finish(summaryOf(loop, valueColumns));
   }

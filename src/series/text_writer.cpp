@@ -73,7 +73,8 @@ TextWriter::TextWriter(TextWriter&& other) noexcept
       failed_(other.failed_),
       buffer_(std::move(other.buffer_)),
       used_(std::exchange(other.used_, 0)),
-      collecting_(other.collecting_) {}
+      collecting_(other.collecting_),
+      lastFlushed_(other.lastFlushed_) {}
 
 TextWriter::~TextWriter() {
   if (file_ != nullptr) {
@@ -101,6 +102,9 @@ void TextWriter::write(std::string_view text) {
 }
 
 void TextWriter::writeDirectly(std::string_view text) {
+  if (!text.empty()) {
+    lastFlushed_ = text.back();
+  }
   if (!failed_ && file_ != nullptr &&
       std::fwrite(text.data(), 1, text.size(), file_) != text.size()) {
     fail();
@@ -137,6 +141,9 @@ void TextWriter::writeShortestNumber(double value) {
 bool TextWriter::flush() {
   if (collecting_) {
     return true;
+  }
+  if (used_ > 0) {
+    lastFlushed_ = buffer_.data()[used_ - 1];
   }
   if (file_ == nullptr) {
     used_ = 0;

@@ -72,6 +72,10 @@ class TextWriter {
   // The text a collecting writer holds.
   std::string_view collected() const { return {buffer_.data(), used_}; }
   void clearCollected() { used_ = 0; }
+  // True when the last byte written is a line end, or nothing was written.
+  bool atLineStart() const {
+    return used_ > 0 ? buffer_.data()[used_ - 1] == '\n' : lastFlushed_ == '\n';
+  }
   // The system's error number of the first failure.
   int errorNumber() const { return errorNumber_; }
 
@@ -92,6 +96,7 @@ class TextWriter {
   TextBuffer buffer_;
   std::size_t used_ = 0;
   bool collecting_ = false;
+  char lastFlushed_ = '\n';  // the last byte that left the buffer
 };
 
 }  // namespace skarvel

@@ -294,7 +294,7 @@ TEST_F(WindowsFaults, LockedOutputCannotBeReplaced) {
     }();
     EXPECT_EQ(result.status, 3) << output;
     // The outputs are written beside their names; the locked one cannot be replaced.
-    EXPECT_EQ(result.console, kBanner + "1 columns \n.error writing file " + output + "\n")
+    EXPECT_EQ(result.console, kBanner + "1 columns \n.\nerror writing file " + output + "\n")
         << output;
     EXPECT_EQ(rawFile(output), "") << output;
     EXPECT_TRUE(exists("flow.tat")) << output;  // created first, or the locked one
