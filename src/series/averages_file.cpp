@@ -3,11 +3,11 @@
 #include <algorithm>
 
 #include "number_scan.hpp"
+#include "text_encoding.hpp"
 
 namespace skarvel {
 
 namespace {
-
 
 // True when a column's accepted values cover at least the required share of the period's rows
 // (exactly that share passes).
@@ -157,7 +157,7 @@ std::vector<std::string> csvColumnNames(std::string_view headerLine, std::int32_
     while (i < headerLine.size() && !isSpace(headerLine[i])) {
       ++i;
     }
-    words.emplace_back(headerLine.substr(start, i - start));
+    words.push_back(utf8Text(headerLine.substr(start, i - start)));
   }
   const auto count = static_cast<std::size_t>(std::max(columns, 0));
   std::vector<std::string> names;
