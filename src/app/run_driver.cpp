@@ -278,7 +278,7 @@ StepResult createOutputs(std::vector<PlannedOutput>& planned, std::vector<Averag
     platform::AtomicOutput atomic =
         platform::AtomicOutput::create(output.name, output.layout == FileLayout::classic);
     if (!atomic.isOpen()) {
-      return report(console, "error creating file ", output.name, platform::lastOpenError(),
+      return report(console, "error creating file ", output.name, atomic.errorNumber(),
                     ExitStatus::outputError);
     }
     std::FILE* file = atomic.file();
@@ -296,12 +296,12 @@ StepResult putOutputsInPlace(std::vector<AveragesFile>& files, const Console& co
     const int writeError = file.writer.errorNumber();
     if ((file.output && !file.output->finish()) || !written) {
       return report(console, "error writing file ", file.name,
-                    written ? platform::lastOpenError() : writeError, ExitStatus::outputError);
+                    written ? file.output->errorNumber() : writeError, ExitStatus::outputError);
     }
   }
   for (AveragesFile& file : files) {
     if (file.output && !file.output->commit()) {
-      return report(console, "error writing file ", file.name, platform::lastOpenError(),
+      return report(console, "error writing file ", file.name, file.output->errorNumber(),
                     ExitStatus::outputError);
     }
   }
@@ -478,9 +478,9 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
   state.headrows = commandLine.headrows;
 
   console.messages.flush();  // the banner shows while the open waits, as on a FIFO
-  platform::FileHandle inputFile = platform::openForReading(state.inputPath);
+  auto [inputFile, openError] = platform::openForReading(state.inputPath);
   if (!inputFile) {
-    return report(console, "error opening file ", state.inputPath, platform::lastOpenError(),
+    return report(console, "error opening file ", state.inputPath, openError,
                   ExitStatus::inputError);
   }
   std::vector<PlannedOutput> planned = plannedOutputs(commandLine.options);
