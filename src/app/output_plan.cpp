@@ -84,7 +84,7 @@ namespace {
 std::string startOf(const std::string& name) {
   constexpr std::size_t kLabelBytes = 8192;  // a label, a long input name and "_:_"
   std::string start(kLabelBytes, '\0');
-  const platform::FileHandle file = platform::openForReading(name);
+  const platform::FileHandle file = platform::openForReading(name).file;
   const std::size_t got = file ? std::fread(start.data(), 1, start.size(), file.get()) : 0;
   start.resize(got);
   return start;
@@ -146,8 +146,8 @@ ExitStatus createOutputs(std::vector<PlannedOutput>& planned, std::vector<Averag
     platform::AtomicOutput atomic =
         platform::AtomicOutput::create(output.name, output.layout == FileLayout::classic);
     if (!atomic.isOpen()) {
-      return reportFileFailure(console, "error creating file ", output.name,
-                               platform::lastOpenError(), ExitStatus::outputError);
+      return reportFileFailure(console, "error creating file ", output.name, atomic.errorNumber(),
+                               ExitStatus::outputError);
     }
     std::FILE* file = atomic.file();
     files.push_back({output.kind, std::move(output.name), std::move(atomic),
@@ -162,14 +162,14 @@ ExitStatus putOutputsInPlace(std::vector<AveragesFile>& files, const Console& co
     const int writeError = file.writer.errorNumber();
     if ((file.output && !file.output->finish()) || !written) {
       return reportFileFailure(console, "error writing file ", file.name,
-                               written ? platform::lastOpenError() : writeError,
+                               written ? file.output->errorNumber() : writeError,
                                ExitStatus::outputError);
     }
   }
   for (AveragesFile& file : files) {
     if (file.output && !file.output->commit()) {
-      return reportFileFailure(console, "error writing file ", file.name, platform::lastOpenError(),
-                               ExitStatus::outputError);
+      return reportFileFailure(console, "error writing file ", file.name,
+                               file.output->errorNumber(), ExitStatus::outputError);
     }
   }
   return ExitStatus::success;

@@ -249,10 +249,10 @@ ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& 
   state.headrows = commandLine.headrows;
 
   console.messages.flush();  // the banner shows while the open waits, as on a FIFO
-  platform::FileHandle inputFile = platform::openForReading(state.inputPath);
+  auto [inputFile, openError] = platform::openForReading(state.inputPath);
   if (!inputFile) {
-    return reportFileFailure(console, "error opening file ", state.inputPath,
-                             platform::lastOpenError(), ExitStatus::inputError);
+    return reportFileFailure(console, "error opening file ", state.inputPath, openError,
+                             ExitStatus::inputError);
   }
   std::vector<AveragesFile> files;
   if (const ExitStatus started = startOutputs(state, commandLine.options, files, console);

@@ -1,3 +1,7 @@
+// The part of the platform unit that is the same on every system: the UTF-8 and UTF-16
+// conversions, the error texts, the processor facts, and AtomicOutput with the table of temporary
+// names that the signal handlers clean up. What differs is in platform_posix.cpp and
+// platform_win32.cpp, behind platform_detail.hpp.
 #include "platform.hpp"
 
 #include <algorithm>
@@ -10,42 +14,11 @@
 #include <thread>
 #include <utility>
 
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// windows.h first: the shell API header needs its types.
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
-#include <shellapi.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "platform_detail.hpp"
 
 namespace skarvel::platform {
 
 namespace {
-
-constexpr const char* kWriteMode = "w";
-constexpr const char* kWriteBytesMode = "wb";
-
-// The file with its stdio buffering off: the reader and the writers buffer in large blocks of
-// their own.
-FileHandle unbuffered(std::FILE* file) {
-  FileHandle handle(file);
-  if (handle) {
-    std::setvbuf(handle.get(), nullptr, _IONBF, 0);
-  }
-  return handle;
-}
 
 constexpr char16_t kReplacement = u'\uFFFD';
 
@@ -142,208 +115,17 @@ void FileCloser::operator()(std::FILE* file) const noexcept {
   }
 }
 
-#ifdef _WIN32
-
-namespace {
-
-std::wstring wideFromUtf8(std::string_view utf8) {
-  const std::u16string utf16 = utf16FromUtf8(utf8);
-  return std::wstring(utf16.begin(), utf16.end());
-}
-
-std::string utf8FromWide(const wchar_t* wide) {
-  std::u16string utf16;
-  for (; *wide != L'\0'; ++wide) {
-    utf16 += static_cast<char16_t>(*wide);
+FileHandle unbuffered(std::FILE* file) {
+  FileHandle handle(file);
+  if (handle) {
+    std::setvbuf(handle.get(), nullptr, _IONBF, 0);
   }
-  return utf8FromUtf16(utf16);
+  return handle;
 }
 
-// The name as the wide file API takes it. A path too long for the classic limit of MAX_PATH
-// characters is made absolute and given the "\\?\" prefix, which lifts the limit.
-std::wstring fileApiPath(const std::string& name) {
-  std::wstring path = wideFromUtf8(name);
-  if (path.size() < MAX_PATH - 12 || path.starts_with(L"\\\\?\\")) {
-    return path;
-  }
-  const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (size == 0) {
-    return path;
-  }
-  std::wstring full(size, L'\0');
-  const DWORD written = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-  if (written == 0 || written >= size) {
-    return path;
-  }
-  full.resize(written);
-  if (full.starts_with(L"\\\\")) {
-    return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
-  }
-  return L"\\\\?\\" + full;
-}
-
-// What tells files apart on Windows: the volume and the file's number on it.
-struct FileId {
-  FILE_ID_INFO id;
-  bool valid;
-};
-
-FileId fileIdOf(const std::string& name) {
-  FileId result{};
-  // No access asked for: only the identity is read, and no sharing mode of another process
-  // stands in the way. Links are followed, directories open too.
-  const HANDLE handle = CreateFileW(fileApiPath(name).c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    return result;
-  }
-  if (GetFileInformationByHandleEx(handle, FileIdInfo, &result.id, sizeof result.id)) {
-    result.valid = true;
-  } else {
-    // Before Windows 8 and on some file systems: the 64-bit file index.
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileInformationByHandle(handle, &info)) {
-      result.id.VolumeSerialNumber = info.dwVolumeSerialNumber;
-      const DWORD parts[2] = {info.nFileIndexLow, info.nFileIndexHigh};
-      static_assert(sizeof parts <= sizeof result.id.FileId.Identifier);
-      std::memcpy(result.id.FileId.Identifier, parts, sizeof parts);
-      result.valid = true;
-    }
-  }
-  CloseHandle(handle);
-  return result;
-}
-
-}  // namespace
-
-std::vector<std::string> commandLineArguments(int argc, char** argv) {
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) {
-    return std::vector<std::string>(argv, argv + argc);
-  }
-  std::vector<std::string> args;
-  args.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    args.push_back(utf8FromWide(wide[i]));
-  }
-  LocalFree(wide);
-  return args;
-}
-
-FileHandle openForReading(const std::string& name) {
-  const std::wstring path = fileApiPath(name);
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    errno = EISDIR;
-    return nullptr;
-  }
-  errno = 0;
-  return unbuffered(_wfopen(path.c_str(), L"rb"));
-}
-
-FileHandle createForWriting(const std::string& name) {
-  errno = 0;
-  return unbuffered(_wfopen(fileApiPath(name).c_str(), L"w"));
-}
-
-FileHandle createForWritingBytes(const std::string& name) {
-  errno = 0;
-  return unbuffered(_wfopen(fileApiPath(name).c_str(), L"wb"));
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-  if (a == b) {
-    return true;
-  }
-  const FileId first = fileIdOf(a);
-  if (!first.valid) {
-    return false;
-  }
-  const FileId second = fileIdOf(b);
-  return second.valid && first.id.VolumeSerialNumber == second.id.VolumeSerialNumber &&
-         std::memcmp(first.id.FileId.Identifier, second.id.FileId.Identifier,
-                     sizeof first.id.FileId.Identifier) == 0;
-}
-
-std::filesystem::path pathOf(const std::string& name) {
-  return std::filesystem::path(wideFromUtf8(name));
-}
-
-std::string nameOf(const std::filesystem::path& path) {
-  return utf8FromWide(path.wstring().c_str());
-}
-
-std::string nameInText(std::string_view name) {
-  const UINT codePage = GetACP();
-  if (codePage == CP_UTF8 || name.empty()) {
-    return std::string(name);
-  }
-  const std::wstring wide = wideFromUtf8(name);
-  const int wideLength = static_cast<int>(wide.size());
-  const int size = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength,
-                                       nullptr, 0, "?", nullptr);
-  if (size <= 0) {
-    return std::string(name);
-  }
-  std::string text(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), wideLength, text.data(), size,
-                      "?", nullptr);
-  return text;
-}
-
-#else
-
-std::vector<std::string> commandLineArguments(int argc, char** argv) {
-  return std::vector<std::string>(argv, argv + argc);
-}
-
-FileHandle openForReading(const std::string& name) {
-  std::error_code error;
-  if (std::filesystem::is_directory(name, error)) {
-    errno = EISDIR;
-    return nullptr;
-  }
-  errno = 0;
-  return unbuffered(std::fopen(name.c_str(), "rb"));
-}
-
-FileHandle createForWriting(const std::string& name) {
-  errno = 0;
-  return unbuffered(std::fopen(name.c_str(), "w"));
-}
-
-FileHandle createForWritingBytes(const std::string& name) {
-  errno = 0;
-  return unbuffered(std::fopen(name.c_str(), "wb"));
-}
-
-bool sameFile(const std::string& a, const std::string& b) {
-  if (a == b) {
-    return true;
-  }
-  std::error_code error;
-  const bool same = std::filesystem::equivalent(a, b, error);
-  return !error && same;
-}
-
-std::string nameInText(std::string_view name) {
-  return std::string(name);
-}
-
-std::filesystem::path pathOf(const std::string& name) {
-  return std::filesystem::path(name);
-}
-
-std::string nameOf(const std::filesystem::path& path) {
-  return path.string();
-}
-
-#endif
-
-int lastOpenError() {
-  return errno;
+Opened fromFopen(std::FILE* file) {
+  const int error = file == nullptr ? errno : 0;
+  return {unbuffered(file), error};
 }
 
 std::string errorText(int errorNumber) {
@@ -351,22 +133,6 @@ std::string errorText(int errorNumber) {
     return "unknown error";
   }
   return std::strerror(errorNumber);
-}
-
-bool isTerminal(std::FILE* stream) {
-#ifdef _WIN32
-  return _isatty(_fileno(stream)) != 0;
-#else
-  return isatty(fileno(stream)) != 0;
-#endif
-}
-
-bool seekFile(std::FILE* file, std::int64_t offset) {
-#ifdef _WIN32
-  return _fseeki64(file, offset, SEEK_SET) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
-#endif
 }
 
 bool cpuHasAvx2() {
@@ -429,6 +195,11 @@ int claimSlot(const std::string& name) {
   return -1;
 }
 
+// Why `name` finds no entry in the table.
+int unclaimedReason(const std::string& name) {
+  return name.size() >= kTemporaryNameCapacity ? ENAMETOOLONG : EMFILE;
+}
+
 void releaseSlot(int slot) {
   if (slot >= 0) {
     temporaries[static_cast<std::size_t>(slot)].used = 0;
@@ -470,140 +241,6 @@ fs::path comparable(const fs::path& path) {
   return error ? absolute.lexically_normal() : canonical;
 }
 
-#ifdef _WIN32
-
-// The console handler runs on a thread of its own: there is nothing to block.
-class HandledSignalsBlocked {
- public:
-  HandledSignalsBlocked() {}
-  HandledSignalsBlocked(const HandledSignalsBlocked&) = delete;
-  HandledSignalsBlocked& operator=(const HandledSignalsBlocked&) = delete;
-  ~HandledSignalsBlocked() {}
-};
-
-unsigned long processId() {
-  return static_cast<unsigned long>(_getpid());
-}
-
-// Shared for deletion, so the console handler can remove the file while it is open.
-std::FILE* createExclusive(const std::string& name, bool text) {
-  const HANDLE handle =
-      CreateFileW(fileApiPath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                  nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    errno = GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
-    return nullptr;
-  }
-  const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle),
-                                 _O_WRONLY | (text ? _O_TEXT : _O_BINARY));
-  if (fd < 0) {
-    CloseHandle(handle);
-    return nullptr;
-  }
-  return _fdopen(fd, text ? kWriteMode : kWriteBytesMode);
-}
-
-void copyOwnerAndMode(std::FILE*, const std::string&) {}
-
-bool syncToDisk(std::FILE* file) {
-  return _commit(_fileno(file)) == 0;
-}
-
-bool replaceFile(const std::string& from, const std::string& to) {
-  return MoveFileExW(fileApiPath(from).c_str(), fileApiPath(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-}
-
-// Runs on the console handler's own thread, where converting the name is allowed.
-void removeFile(const char* name) {
-  DeleteFileW(fileApiPath(name).c_str());
-}
-
-#else
-
-// The signals that end a run and so remove its temporary files.
-constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-sigset_t handledSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (const int signal : kHandledSignals) {
-    sigaddset(&set, signal);
-  }
-  return set;
-}
-
-// Keeps the handled signals pending while the table and the files on disk change together.
-class HandledSignalsBlocked {
- public:
-  HandledSignalsBlocked() {
-    const sigset_t set = handledSignals();
-    sigprocmask(SIG_BLOCK, &set, &previous_);
-  }
-  HandledSignalsBlocked(const HandledSignalsBlocked&) = delete;
-  HandledSignalsBlocked& operator=(const HandledSignalsBlocked&) = delete;
-  ~HandledSignalsBlocked() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-
- private:
-  sigset_t previous_{};
-};
-
-unsigned long processId() {
-  return static_cast<unsigned long>(getpid());
-}
-
-std::FILE* createExclusive(const std::string& name, bool text) {
-  const int fd = open(name.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    return nullptr;
-  }
-  std::FILE* file = fdopen(fd, text ? kWriteMode : kWriteBytesMode);
-  if (file == nullptr) {
-    const int reason = errno;
-    close(fd);
-    unlink(name.c_str());
-    errno = reason;
-  }
-  return file;
-}
-
-// Gives the new file the owner, group and permission bits of the one it replaces, as far as the
-// user may.
-void copyOwnerAndMode(std::FILE* file, const std::string& from) {
-  struct stat old {};
-  if (stat(from.c_str(), &old) != 0) {
-    return;
-  }
-  const int fd = fileno(file);
-  if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-    // Not permitted: the file belongs to the user who runs the tool.
-  }
-  fchmod(fd, old.st_mode & 07777);
-}
-
-bool syncToDisk(std::FILE* file) {
-  return fsync(fileno(file)) == 0;
-}
-
-bool replaceFile(const std::string& from, const std::string& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
-void removeFile(const char* name) {
-  unlink(name);
-}
-
-#endif
-
-// Only async-signal-safe calls: the signal handlers run this.
-void removeTemporaries() noexcept {
-  for (TemporarySlot& slot : temporaries) {
-    if (slot.used != 0) {
-      removeFile(slot.name);
-    }
-  }
-}
-
 // ".<file name>.skarvel-tmp-<process id>[-<attempt>]" in the folder of `target`.
 std::string temporaryName(const fs::path& target, int attempt) {
   const std::string file = nameOf(target.filename());
@@ -618,6 +255,14 @@ std::string temporaryName(const fs::path& target, int attempt) {
 
 }  // namespace
 
+void removeTemporaries() noexcept {
+  for (TemporarySlot& slot : temporaries) {
+    if (slot.used != 0) {
+      removeFile(slot.name);
+    }
+  }
+}
+
 bool sameTarget(const std::string& a, const std::string& b) {
   return sameFile(a, b) || comparable(followLinks(a)) == comparable(followLinks(b));
 }
@@ -630,11 +275,13 @@ AtomicOutput AtomicOutput::create(const std::string& name, bool text) {
   const fs::file_status status = fs::status(target, error);
   const bool replaces = fs::exists(status);
   if (replaces && fs::is_directory(status)) {
-    errno = EISDIR;
+    output.errorNumber_ = EISDIR;
     return output;
   }
   if (replaces && !fs::is_regular_file(status)) {
-    output.file_ = text ? createForWriting(name) : createForWritingBytes(name);
+    Opened opened = text ? createForWriting(name) : createForWritingBytes(name);
+    output.file_ = std::move(opened.file);
+    output.errorNumber_ = opened.errorNumber;
     return output;
   }
   const HandledSignalsBlocked blocked;
@@ -642,18 +289,19 @@ AtomicOutput AtomicOutput::create(const std::string& name, bool text) {
     std::string temporary = temporaryName(target, attempt);
     const int slot = claimSlot(temporary);
     if (slot < 0) {
+      output.errorNumber_ = unclaimedReason(temporary);
       return output;
     }
-    std::FILE* file = createExclusive(temporary, text);
-    if (file != nullptr) {
-      output.file_ = unbuffered(file);
+    Opened created = createExclusive(temporary, text);
+    if (created.file) {
+      output.file_ = std::move(created.file);
       output.temporary_ = std::move(temporary);
       output.slot_ = slot;
       break;
     }
-    const int reason = errno;
+    output.errorNumber_ = created.errorNumber;
     releaseSlot(slot);
-    if (reason != EEXIST) {
+    if (created.errorNumber != EEXIST) {
       return output;
     }
   }
@@ -667,7 +315,8 @@ AtomicOutput::AtomicOutput(AtomicOutput&& other) noexcept
     : file_(std::move(other.file_)),
       target_(std::move(other.target_)),
       temporary_(std::exchange(other.temporary_, {})),
-      slot_(std::exchange(other.slot_, -1)) {}
+      slot_(std::exchange(other.slot_, -1)),
+      errorNumber_(other.errorNumber_) {}
 
 AtomicOutput::~AtomicOutput() {
   discard();
@@ -689,11 +338,21 @@ bool AtomicOutput::finish() {
   if (file == nullptr) {
     return false;
   }
-  bool ok = std::fflush(file) == 0;
-  if (!temporary_.empty()) {
-    ok = syncToDisk(file) && ok;
+  // Each step runs even after one failed; the error kept is that of the last failure.
+  bool ok = true;
+  if (std::fflush(file) != 0) {
+    ok = false;
+    errorNumber_ = errno;
   }
-  return std::fclose(file) == 0 && ok;
+  if (const int synced = temporary_.empty() ? 0 : syncToDisk(file); synced != 0) {
+    ok = false;
+    errorNumber_ = synced;
+  }
+  if (std::fclose(file) != 0) {
+    ok = false;
+    errorNumber_ = errno;
+  }
+  return ok;
 }
 
 bool AtomicOutput::commit() {
@@ -701,98 +360,15 @@ bool AtomicOutput::commit() {
     return true;
   }
   const HandledSignalsBlocked blocked;
-  const bool replaced = replaceFile(temporary_, target_);
-  if (!replaced) {
+  const int error = replaceFile(temporary_, target_);
+  if (error != 0) {
     removeFile(temporary_.c_str());
+    errorNumber_ = error;
   }
   releaseSlot(slot_);
   temporary_.clear();
   slot_ = -1;
-  return replaced;
+  return error == 0;
 }
-
-// ----------------------------------------------------------------------------------------------
-// Process start
-
-#ifdef _WIN32
-
-void ensureStandardDescriptors() {
-  if (_fileno(stdin) < 0) {
-    std::freopen("NUL", "r", stdin);
-  }
-  if (_fileno(stdout) < 0) {
-    std::freopen("NUL", "w", stdout);
-  }
-  if (_fileno(stderr) < 0) {
-    std::freopen("NUL", "w", stderr);
-  }
-}
-
-namespace {
-
-BOOL WINAPI onConsoleEvent(DWORD) {
-  removeTemporaries();
-  return FALSE;  // the default handler ends the process
-}
-
-}  // namespace
-
-void installSignalHandlers() {
-  SetConsoleCtrlHandler(onConsoleEvent, TRUE);
-}
-
-#else
-
-void ensureStandardDescriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
-      continue;
-    }
-    const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
-    if (opened >= 0 && opened != fd) {
-      dup2(opened, fd);
-      close(opened);
-    }
-  }
-}
-
-namespace {
-
-void onTerminatingSignal(int signal) {
-  removeTemporaries();
-  struct sigaction byDefault {};
-  byDefault.sa_handler = SIG_DFL;
-  sigemptyset(&byDefault.sa_mask);
-  sigaction(signal, &byDefault, nullptr);
-  sigset_t self;
-  sigemptyset(&self);
-  sigaddset(&self, signal);
-  sigprocmask(SIG_UNBLOCK, &self, nullptr);
-  raise(signal);
-  _exit(128 + signal);  // not reached: the signal ends the process
-}
-
-}  // namespace
-
-void installSignalHandlers() {
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
-  sigaction(SIGXFSZ, &ignore, nullptr);
-
-  struct sigaction handler {};
-  handler.sa_handler = onTerminatingSignal;
-  handler.sa_mask = handledSignals();
-  for (const int signal : kHandledSignals) {
-    struct sigaction previous {};
-    if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
-      continue;  // as under nohup, or for a background job
-    }
-    sigaction(signal, &handler, nullptr);
-  }
-}
-
-#endif
 
 }  // namespace skarvel::platform

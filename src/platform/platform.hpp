@@ -1,10 +1,18 @@
 // Everything that differs between Windows and POSIX: the command line, how files are opened, what
 // separates the directory part of a path, when two names denote one file, how a name is written
 // into text, how an output replaces its file atomically, and what the process does about signals
-// and closed standard descriptors. No other file of the tool holds platform conditionals.
+// and closed standard descriptors. The platform unit holds every system difference of the tool:
+// this header, the shared part (platform.cpp) and one system part, platform_posix.cpp or
+// platform_win32.cpp, which the build picks. Only the build conditions of vector code stay with
+// that code (the row scanner tests SKARVEL_PLATFORM_AVX2 below; the wide products, whether the
+// compiler has 128-bit integers).
 //
 // File names are UTF-8 inside the tool on Windows (converted from and to the wide API at the
 // edges, so every name the file system can hold works) and the bytes as given elsewhere.
+//
+// A call that can fail gives the error number of the failure with it, for errorText: 0 or the
+// number, a file or the number of why there is none (Opened), or an object that keeps it
+// (AtomicOutput::errorNumber).
 #pragma once
 
 #include <cstdint>
@@ -22,6 +30,12 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
+// An opened file, or null with the error number of why it could not be opened.
+struct Opened {
+  FileHandle file;
+  int errorNumber = 0;  // 0 when the file is open
+};
+
 // The command line, program name first. On Windows it is read from the wide command line and
 // converted to UTF-8 (the narrow argv holds only what the ANSI code page can spell, best-fit
 // mapped); elsewhere it is argv as given.
@@ -29,16 +43,16 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // Opens an existing file for reading its bytes untranslated (the reader translates text mode
 // itself, the same on every platform); null when that fails or when the name denotes a
-// directory.
-FileHandle openForReading(const std::string& name);
+// directory (EISDIR).
+Opened openForReading(const std::string& name);
 
 // Creates or truncates a file for writing text, so "\n" is written as the platform's native line
 // end: CR LF on Windows, LF elsewhere. Null on failure.
-FileHandle createForWriting(const std::string& name);
+Opened createForWriting(const std::string& name);
 
 // Creates or truncates a file for writing bytes untranslated, so "\n" is LF on every platform.
 // Null on failure.
-FileHandle createForWritingBytes(const std::string& name);
+Opened createForWritingBytes(const std::string& name);
 
 // True for a character that ends the directory part of a path: '/' everywhere, and on Windows
 // also '\' and the ':' of a drive letter.
@@ -69,15 +83,12 @@ std::string utf8FromUtf16(std::u16string_view utf16);
 // The system's text for an error number ("No such file or directory").
 std::string errorText(int errorNumber);
 
-// The error number of the last failed open: openForReading reports a directory as such.
-int lastOpenError();
-
 // True when the stream is an interactive terminal.
 bool isTerminal(std::FILE* stream);
 
 // Positions a file opened for reading at byte `offset` from its start (64-bit offsets on every
-// platform). False when the file cannot be positioned.
-bool seekFile(std::FILE* file, std::int64_t offset);
+// platform). 0, or the error number when the file cannot be positioned.
+[[nodiscard]] int seekFile(std::FILE* file, std::int64_t offset);
 
 // True when this build can hold code for AVX2 (x86-64, GCC or clang, with function-level target
 // attributes; not on Windows, where MinGW-w64 g++ does not align the stack for 32-byte
@@ -110,7 +121,7 @@ bool sameTarget(const std::string& a, const std::string& b);
 class AtomicOutput {
  public:
   // Starts the output `name`; isOpen() is false when it cannot be created (a folder of that name,
-  // an unwritable folder).
+  // an unwritable folder), and errorNumber() tells why.
   // `text`: "\n" is written as the platform's line end; otherwise bytes are written as they are.
   static AtomicOutput create(const std::string& name, bool text = true);
 
@@ -128,6 +139,8 @@ class AtomicOutput {
   // Renames the finished temporary file over the file it replaces. False when that fails; the
   // temporary file is then removed.
   bool commit();
+  // The error number of the last failure of create, finish or commit; 0 while none has failed.
+  int errorNumber() const { return errorNumber_; }
 
  private:
   AtomicOutput() = default;
@@ -137,6 +150,7 @@ class AtomicOutput {
   std::string target_;     // the file replaced: the name, or where its links lead
   std::string temporary_;  // empty when written in place or once committed
   int slot_ = -1;          // the entry in the signal handlers' table, or -1
+  int errorNumber_ = 0;
 };
 
 // Opens each of the standard descriptors 0, 1 and 2 that is closed on the null device, so that no

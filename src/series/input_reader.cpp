@@ -81,9 +81,9 @@ bool ByteSource::rewind() {
 bool ByteSource::seek(std::int64_t offset) {
   if (file_ == nullptr) {
     offset_ = std::min(static_cast<std::size_t>(offset), bytes_.size());
-  } else if (!platform::seekFile(file_, offset)) {
+  } else if (const int error = platform::seekFile(file_, offset); error != 0) {
     failed_ = true;
-    errorNumber_ = errno;
+    errorNumber_ = error;
     return false;
   } else {
     std::clearerr(file_);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -36,6 +37,13 @@ class PlatformFiles : public ::testing::Test {
   }
 
   fs::path root_;
+};
+
+// A name that cannot be opened, and why.
+struct Refused {
+  const char* what;
+  std::string name;
+  int errorNumber;
 };
 
 TEST_F(PlatformFiles, SameFileKnowsOneFileByAnyName) {
@@ -85,7 +93,7 @@ TEST_F(PlatformFiles, OpenForReadingGivesTheBytesOfAFileOnly) {
         "line\r\nnext\x1A"
         "rest");
   {
-    const platform::FileHandle file = platform::openForReading(path("a/x"));
+    const platform::FileHandle file = platform::openForReading(path("a/x")).file;
     ASSERT_NE(file, nullptr);
     char bytes[32];
     const std::size_t got = std::fread(bytes, 1, sizeof bytes, file.get());
@@ -93,11 +101,36 @@ TEST_F(PlatformFiles, OpenForReadingGivesTheBytesOfAFileOnly) {
               "line\r\nnext\x1A"
               "rest");
   }
-  EXPECT_EQ(platform::openForReading(path("a")), nullptr);
-  EXPECT_EQ(platform::openForReading(path("a/")), nullptr);
-  EXPECT_EQ(platform::openForReading(root_.string()), nullptr);
-  EXPECT_EQ(platform::openForReading(path("a/missing")), nullptr);
-  EXPECT_EQ(platform::openForReading(""), nullptr);
+  const Refused cases[] = {
+      {"a folder", path("a"), EISDIR},
+      {"a folder with a separator", path("a/"), EISDIR},
+      {"the root of the files", root_.string(), EISDIR},
+      {"a missing file", path("a/missing"), ENOENT},
+      {"no name", "", ENOENT},
+  };
+  for (const Refused& c : cases) {
+    const platform::Opened opened = platform::openForReading(c.name);
+    EXPECT_EQ(opened.file, nullptr) << c.what;
+    EXPECT_EQ(opened.errorNumber, c.errorNumber) << c.what;
+  }
+}
+
+TEST_F(PlatformFiles, AtomicOutputTellsWhyItCannotStart) {
+#ifdef _WIN32
+  constexpr int kNoFolder = EACCES;  // what the file API refuses is no access, but a taken name
+#else
+  constexpr int kNoFolder = ENOENT;
+#endif
+  const Refused cases[] = {
+      {"a folder", path("a"), EISDIR},
+      {"in a missing folder", path("missing/x"), kNoFolder},
+      {"a temporary name too long to keep", path(std::string(4096, 'x') + "/x"), ENAMETOOLONG},
+  };
+  for (const Refused& c : cases) {
+    const platform::AtomicOutput output = platform::AtomicOutput::create(c.name);
+    EXPECT_FALSE(output.isOpen()) << c.what;
+    EXPECT_EQ(output.errorNumber(), c.errorNumber) << c.what;
+  }
 }
 
 TEST(PathSeparator, EndsTheDirectoryPart) {
