@@ -24,6 +24,13 @@ ExitStatus deriveOutputNames(const std::string& inputPath, std::vector<PlannedOu
     return platform::sameFile(candidate, inputPath);
   };
   for (PlannedOutput& output : outputs) {
+    if (output.layout == FileLayout::classic && names.inputAsOutputName.empty()) {
+      std::string unchanged = names.labelName;
+      const std::string usual = deriveOutputName(output.kind.letter, unchanged).name;
+      if (denotesInput(usual)) {
+        names.inputAsOutputName = platform::nameInText(usual);
+      }
+    }
     SafeName derived =
         output.layout == FileLayout::csv
             ? deriveCsvOutputName(output.kind.csvSuffix, inputPath, denotesInput)

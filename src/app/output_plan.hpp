@@ -26,8 +26,9 @@ std::vector<PlannedOutput> plannedOutputs(FileLayout layout, bool yearly);
 
 // The names a run derives from its input.
 struct OutputNames {
-  std::string labelName;   // the input name in the header labels; may have gained ".$$$"
-  std::string columnNote;  // shown after a given column count: the base name
+  std::string labelName;          // the input name in the header labels; may have gained ".$$$"
+  std::string columnNote;         // shown after a given column count: the base name
+  std::string inputAsOutputName;  // a usual output name that is the input: ".$$$" was appended
 };
 
 // Derives every output's name from `inputPath`, in order. An output that would be the input

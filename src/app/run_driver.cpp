@@ -204,8 +204,13 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
   readDataRows(input, loop, options, chunkBytes(environment), files, outputs);
   input.onBlock(nullptr);
   outputs.onChunk = nullptr;
-  const RunFacts facts =
+  RunFacts facts =
       collectRunFacts(input, loop, state.layout, options.rules.closeHour, commandLine.ignored);
+  facts.inputAsOutputName = state.names.inputAsOutputName;
+  facts.labelName = platform::nameInText(state.names.labelName);
+  for (const AveragesFile& file : files) {
+    facts.outputNames.push_back(platform::nameInText(file.name));
+  }
   if (input.failed()) {
     return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
                              ExitStatus::inputError);

@@ -42,6 +42,20 @@ std::string stampText(const RecordStamp& stamp) {
          std::to_string(stamp.day) + " " + std::to_string(stamp.hour);
 }
 
+// A first data row or a token of comma-separated or ISO-dated text, as spreadsheets and pandas
+// write it.
+bool looksLikeCsv(std::string_view text) {
+  const auto digit = [&](std::size_t i) {
+    return i < text.size() && text[i] >= '0' && text[i] <= '9';
+  };
+  const bool isoDate = digit(0) && digit(1) && digit(2) && digit(3) && text.size() > 4 &&
+                       text[4] == '-' && digit(5) && digit(6);
+  return isoDate || text.substr(0, text.find('\n')).find(',') != std::string_view::npos;
+}
+
+constexpr std::string_view kCsvHint =
+    "this looks like a CSV file: skarvel reads blank- or tab-separated columns";
+
 // W1 and W5: reading stopped at a token that is no number.
 std::optional<Warning> stoppedWarning(const RunFacts& facts) {
   if (!facts.failure) {
@@ -52,7 +66,12 @@ std::optional<Warning> stoppedWarning(const RunFacts& facts) {
                             ", which is no number";
   if (facts.dataRowsUnread > 0) {
     return Warning{where + "; " + plural(facts.dataRowsUnread, "data row was", "data rows were") +
-                       " not read from there on (missing values must be numbers, such as -9999)",
+                       " not read from there on (" +
+                       (looksLikeCsv(failure.text)
+                            ? std::string(kCsvHint)
+                            : "missing values must be numbers, such as -9999, or named with "
+                              "--missing=NA") +
+                       ")",
                    true};
   }
   return Warning{where + "; no data row follows, so the rest is taken as a footer", false};
@@ -66,7 +85,10 @@ std::optional<Warning> noColumnsWarning(const RunFacts& facts) {
   return Warning{line(facts.firstDataRowLine) +
                      "no value columns found after the four date "
                      "fields of " +
-                     quoted(facts.firstDataRow) + " (values are separated by blanks or tabs)",
+                     quoted(facts.firstDataRow) + " (" +
+                     (looksLikeCsv(facts.firstDataRow) ? std::string(kCsvHint)
+                                                       : "values are separated by blanks or tabs") +
+                     ")",
                  true};
 }
 
@@ -143,6 +165,24 @@ std::optional<Warning> extraTextWarning(const RunFacts& facts) {
                      std::to_string(facts.valueColumns) +
                      " values ignored: " + quoted(facts.extraText.quote) + " (" +
                      plural(facts.extraText.count, "row", "rows") + " in all)",
+                 false};
+}
+
+// An output name that is the input: the outputs took the ".$$$" names instead.
+std::optional<Warning> fallbackWarning(const RunFacts& facts) {
+  if (facts.inputAsOutputName.empty()) {
+    return std::nullopt;
+  }
+  std::string names;
+  for (std::size_t i = 0; i < facts.outputNames.size(); ++i) {
+    names += (i == 0                              ? ""
+              : i + 1 == facts.outputNames.size() ? " and "
+                                                  : ", ") +
+             facts.outputNames[i];
+  }
+  return Warning{"the output name " + facts.inputAsOutputName +
+                     " is the input, so the outputs are " + names + " (labelled " +
+                     facts.labelName + ")",
                  false};
 }
 
@@ -235,8 +275,8 @@ RunSummary summaryOf(const RecordLoopState& loop, std::int32_t valueColumns) {
 std::vector<Warning> warningsFor(const RunFacts& facts) {
   std::vector<Warning> warnings;
   for (const auto& rule :
-       {ignoredWarning, noColumnsWarning, stoppedWarning, shortRowWarning, extraTextWarning,
-        noDayWarning, unfinishedMonthWarning, openDayWarning}) {
+       {ignoredWarning, fallbackWarning, noColumnsWarning, stoppedWarning, shortRowWarning,
+        extraTextWarning, noDayWarning, unfinishedMonthWarning, openDayWarning}) {
     if (std::optional<Warning> warning = rule(facts)) {
       warnings.push_back(std::move(*warning));
     }

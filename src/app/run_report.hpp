@@ -39,6 +39,10 @@ struct RunFacts {
   Occurrence extraText;  // text after the last value
   std::int64_t extraTextLine = 0;
   std::vector<std::string> ignoredArguments;
+
+  std::string inputAsOutputName;  // an output name that was the input, so ".$$$" was appended
+  std::vector<std::string> outputNames;
+  std::string labelName;
 };
 
 struct Warning {

@@ -17,7 +17,10 @@ const std::string kWarning = "skarvel: warning: ";
 const std::string kNoDay =
     "no row closed a day in 48 rows (a day closes on its row with hour 24; hours 0..23? skarvel "
     "expects the day's last step as hour 24, or use --day-ends=23)\n";
-const std::string kNotNumbers = " (missing values must be numbers, such as -9999)\n";
+const std::string kCsvHint =
+    "this looks like a CSV file: skarvel reads blank- or tab-separated columns";
+const std::string kNotNumbers =
+    " (missing values must be numbers, such as -9999, or named with --missing=NA)\n";
 
 // Both files hold the same lines: the labelled header and the final row.
 std::string onlyFinalRow(const std::string& label, const std::string& header,
@@ -102,12 +105,11 @@ TEST_F(DiagnosticsEndToEnd, CommonMistakes) {
        onlyFinalRow("daily_sums_from_", "year,month,day,hour,q\n", "0\t0\t0\t0\n"),
        onlyFinalRow("monthly_sums_from_", "year,month,day,hour,q\n", "0\t0\t0\t0\n"),
        kWarning +
-           "line 2: no value columns found after the four date fields of \"2001,1,1,1,1.5\" "
-           "(values are separated by blanks or tabs)\n" +
-           kWarning +
+           "line 2: no value columns found after the four date fields of \"2001,1,1,1,1.5\" (" +
+           kCsvHint + ")\n" + kWarning +
            "line 2: reading stopped at \",1,1,1,1.5\", which is no number; 2 data rows were not "
-           "read from there on" +
-           kNotNumbers},
+           "read from there on (" +
+           kCsvHint + ")\n"},
       {"ISO dates in one column",
        "date q\n2001-01-01T01:00 1.5\n2001-01-01T02:00 2.5\n2001-01-01T03:00 3.5\n",
        {},
@@ -117,8 +119,8 @@ TEST_F(DiagnosticsEndToEnd, CommonMistakes) {
        onlyFinalRow("monthly_sums_from_", "date q\n", "0\t0\t0\t0\n"),
        kWarning +
            "line 2: no value columns found after the four date fields of \"2001-01-01T01:00 "
-           "1.5\" (values are separated by blanks or tabs)\n" +
-           kWarning +
+           "1.5\" (" +
+           kCsvHint + ")\n" + kWarning +
            "line 2: reading stopped at \"T01:00\", which is no number; 3 data rows were not read "
            "from there on" +
            kNotNumbers},

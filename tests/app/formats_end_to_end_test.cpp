@@ -224,7 +224,8 @@ TEST_F(FormatsEndToEnd, MissingTextsInTheColumnCount) {
   EXPECT_EQ(result.status, 4);
   EXPECT_EQ(result.diagnostics,
             "skarvel: warning: line 2: reading stopped at \"na\", which is no number; 1 data row "
-            "was not read from there on (missing values must be numbers, such as -9999)\n");
+            "was not read from there on (missing values must be numbers, such as -9999, or named "
+            "with --missing=NA)\n");
 }
 
 TEST_F(FormatsEndToEnd, MissingErrors) {

@@ -46,7 +46,7 @@ TEST(OutputPlan, NamesEveryOutputOfTheLayout) {
   for (const Case& c : cases) {
     ConsoleTexts texts;
     std::vector<PlannedOutput> outputs = plannedOutputs(c.layout, c.yearly);
-    OutputNames names{c.input, {}};
+    OutputNames names{c.input, {}, {}};
     EXPECT_EQ(deriveOutputNames(c.input, outputs, names, texts.console), ExitStatus::success);
     EXPECT_EQ(namesOf(outputs), c.names) << c.input;
     EXPECT_EQ(names.labelName, c.labelName) << c.input;
@@ -88,7 +88,7 @@ TEST(OutputPlan, PutsCompleteOutputsInPlaceAndCreatesNoneInAMissingFolder) {
 
   ConsoleTexts texts;
   std::vector<PlannedOutput> planned = plannedOutputs(FileLayout::classic, false);
-  OutputNames names{input, {}};
+  OutputNames names{input, {}, {}};
   ASSERT_EQ(deriveOutputNames(input, planned, names, texts.console), ExitStatus::success);
   std::vector<AveragesFile> files;
   ASSERT_EQ(createOutputs(planned, files, texts.console), ExitStatus::success);

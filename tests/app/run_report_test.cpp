@@ -50,7 +50,8 @@ struct ReportCase {
 const std::string kNoDay =
     " (a day closes on its row with hour 24; hours 0..23? skarvel expects the day's last step as "
     "hour 24, or use --day-ends=23)";
-const std::string kNotNumbers = " (missing values must be numbers, such as -9999)";
+const std::string kNotNumbers =
+    " (missing values must be numbers, such as -9999, or named with --missing=NA)";
 
 TEST(RunReport, WarningsForEachRule) {
   const ReportCase cases[] = {
@@ -107,8 +108,35 @@ TEST(RunReport, WarningsForEachRule) {
          f.firstDataRow = "2001,1,1,24,1.5\n";
        },
        {{"line 2: no value columns found after the four date fields of \"2001,1,1,24,1.5\" "
-         "(values are separated by blanks or tabs)",
+         "(this looks like a CSV file: skarvel reads blank- or tab-separated columns)",
          true}}},
+      {"W2 without commas",
+       [](RunFacts& f) {
+         f.valueColumns = 0;
+         f.firstDataRow = "2001 1 1 24\n";
+       },
+       {{"line 2: no value columns found after the four date fields of \"2001 1 1 24\" (values "
+         "are separated by blanks or tabs)",
+         true}}},
+      {"W1 at an ISO date",
+       [](RunFacts& f) {
+         f.failure = FailedToken{307, "2001-01-02", true};
+         f.failureLine = 3;
+         f.dataRowsUnread = 1;
+       },
+       {{"line 3: reading stopped at \"2001-01-02\", which is no number; 1 data row was not read "
+         "from there on (this looks like a CSV file: skarvel reads blank- or tab-separated "
+         "columns)",
+         true}}},
+      {"an output name that is the input",
+       [](RunFacts& f) {
+         f.inputAsOutputName = "data.txt";
+         f.outputNames = {"data.t$$", "data.m$$", "data.y$$"};
+         f.labelName = "data.txt.$$$";
+       },
+       {{"the output name data.txt is the input, so the outputs are data.t$$, data.m$$ and "
+         "data.y$$ (labelled data.txt.$$$)",
+         false}}},
       {"no W2 for a given count of 0",
        [](RunFacts& f) {
          f.columnsDetected = false;
@@ -238,7 +266,7 @@ TEST(RunReport, WarningsForEachRule) {
          f.extraTextLine = 2;
        },
        {{"line 2: no value columns found after the four date fields of \"2001-01-01T01:00 1.5\" "
-         "(values are separated by blanks or tabs)",
+         "(this looks like a CSV file: skarvel reads blank- or tab-separated columns)",
          true}}},
       {"W8: arguments after the column count",
        [](RunFacts& f) {
