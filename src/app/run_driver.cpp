@@ -1,9 +1,7 @@
 #include "run_driver.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
-#include <cstring>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -13,12 +11,13 @@
 #include "averages_file.hpp"
 #include "averaging.hpp"
 #include "chunked_loop.hpp"
+#include "close_writer.hpp"
 #include "command_line.hpp"
 #include "input_reader.hpp"
 #include "naming.hpp"
 #include "platform.hpp"
 #include "progress.hpp"
-#include "row_scan.hpp"
+#include "read_settings.hpp"
 #include "run_report.hpp"
 #include "text_writer.hpp"
 
@@ -114,16 +113,11 @@ ExitStatus report(const Console& console, std::string_view what, std::string_vie
 class RunOutputs final : public ChunkSink {
  public:
   RunOutputs(std::span<AveragesFile> files, TextWriter& marks, const SummaryRules& rules)
-      : files_(files), marks_(marks), rules_(rules) {}
+      : files_(files), marks_(marks), closes_(files, marks, rules) {}
 
   void periodClosed(Period period, const RecordStamp& stamp,
                     const Accumulators& accumulators) override {
-    for (AveragesFile& file : files_) {
-      if (file.kind.period == period) {
-        writeRowIn(file.layout, file.writer, stamp, accumulators, period, rules_);
-      }
-    }
-    writeProgressMark(marks_, period, stamp);
+    closes_.write(period, stamp, accumulators);
     if (period == Period::month) {
       marks_.flush();  // a line of progress per month, as on an interactive console
     }
@@ -155,7 +149,7 @@ class RunOutputs final : public ChunkSink {
  private:
   std::span<AveragesFile> files_;
   TextWriter& marks_;
-  const SummaryRules& rules_;
+  CloseWriter closes_;
 };
 
 // The threads that read the input: as given, else one per processor, at most kDefaultThreads.
@@ -165,37 +159,17 @@ unsigned readingThreads(const Options& options) {
                               : std::min(platform::processorCount(), kDefaultThreads);
 }
 
-// The chunk size of the threaded reading; SKARVEL_TEST_CHUNK_BYTES sets another, for tests that
-// cut small inputs into many chunks.
-std::size_t chunkBytes() {
-  constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-  const char* given = std::getenv("SKARVEL_TEST_CHUNK_BYTES");
-  std::size_t bytes = 0;
-  if (given == nullptr ||
-      std::from_chars(given, given + std::strlen(given), bytes).ec != std::errc() || bytes == 0) {
-    return kChunkBytes;
-  }
-  return bytes;
-}
-
-// How plain rows are read: the fastest kind this build and CPU have, unless SKARVEL_ROW_SCAN
-// (meant for tests and benchmarks) names another that they have: "scalar" or "avx2".
-RowScanKind rowScanKind() {
-  const char* given = std::getenv("SKARVEL_ROW_SCAN");
-  const std::string_view name = given != nullptr ? given : "";
-  if (name == "scalar") {
-    return RowScanKind::scalar;
-  }
-  if (name == "avx2" && rowScanKindAvailable(RowScanKind::avx2)) {
-    return RowScanKind::avx2;
-  }
-  return bestRowScanKind();
+// How the input is read. SKARVEL_TEST_CHUNK_BYTES sets another chunk size, for tests that cut
+// small inputs into many chunks; SKARVEL_ROW_SCAN (for tests and benchmarks) another row scan.
+ReadSettings readSettings() {
+  return readSettingsFrom(std::getenv("SKARVEL_TEST_CHUNK_BYTES"), std::getenv("SKARVEL_ROW_SCAN"));
 }
 
 // Reads the data rows: on several threads as far as the input allows, then on this one up to the
 // end, where the record loop applies the end-of-input rules.
 void readDataRows(InputReader& input, RecordLoopState& loop, const Options& options,
-                  std::span<AveragesFile> files, RunOutputs& outputs) {
+                  const ReadSettings& settings, std::span<AveragesFile> files,
+                  RunOutputs& outputs) {
   const unsigned threads = readingThreads(options);
   const std::optional<std::int64_t> start = input.plainOffset();
   if (threads > 1 && start && loop.accumulators.columnCount() > 0 && input.seekTo(*start)) {
@@ -205,7 +179,7 @@ void readDataRows(InputReader& input, RecordLoopState& loop, const Options& opti
       chunkOutputs.push_back({file.kind.period, file.layout});
     }
     const std::int64_t resume = runChunkedLoop(input, *start, loop, options.rules, chunkOutputs,
-                                               outputs, {threads, chunkBytes()});
+                                               outputs, threads, settings);
     if (input.failed() || !outputs.healthy() || !input.seekTo(resume)) {
       return;
     }
@@ -427,8 +401,8 @@ RunSummary summaryOf(const RecordLoopState& loop, std::int32_t valueColumns) {
 // Header copy, record loop and final rows, then the files closed. Gives the exit status of a
 // run that did not fail: success, or incomplete when input rows were not averaged as written.
 StepResult averageInput(InputReader& input, const RunState& state, RecordLoopState& loop,
-                        const CommandLine& commandLine, std::vector<AveragesFile>& files,
-                        const Console& console) {
+                        const CommandLine& commandLine, const ReadSettings& settings,
+                        std::vector<AveragesFile>& files, const Console& console) {
   const Options& options = commandLine.options;
   const std::string lastHeader =
       copyHeaders(input, state.headrows, platform::nameInText(state.labelName), files);
@@ -452,7 +426,7 @@ StepResult averageInput(InputReader& input, const RunState& state, RecordLoopSta
     input.onBlock(update);
     outputs.onChunk = update;
   }
-  readDataRows(input, loop, options, files, outputs);
+  readDataRows(input, loop, options, settings, files, outputs);
   input.onBlock(nullptr);
   outputs.onChunk = nullptr;
   const RunFacts facts = factsOfRun(input, state, loop, commandLine);
@@ -485,7 +459,9 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
   }
   std::vector<PlannedOutput> planned = plannedOutputs(commandLine.options);
   std::vector<AveragesFile> files;
-  InputReader input(ByteSource::ofFile(inputFile.get()));
+  ReadSettings settings = readSettings();
+  settings.missingTexts = commandLine.options.missingTexts;
+  InputReader input(ByteSource::ofFile(inputFile.get()), settings);
   if (const StepResult stop = deriveOutputNames(state, planned, console)) {
     return *stop;
   }
@@ -495,8 +471,6 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
   if (const StepResult stop = createOutputs(planned, files, console)) {
     return *stop;
   }
-  input.setMissingTexts(commandLine.options.missingTexts);
-  input.setRowScanKind(rowScanKind());
   if (const StepResult stop = analyseInput(input, state, commandLine, files, console)) {
     return *stop;
   }
@@ -513,7 +487,7 @@ ExitStatus runOnFile(const CommandLine& commandLine, const Console& console) {
                   ExitStatus::inputError);
   }
   RecordLoopState loop{{}, false, std::move(*accumulators)};
-  const StepResult status = averageInput(input, state, loop, commandLine, files, console);
+  const StepResult status = averageInput(input, state, loop, commandLine, settings, files, console);
   if (status == ExitStatus::success || status == ExitStatus::incomplete) {
     console.messages.write(kDone);
   }

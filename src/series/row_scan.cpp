@@ -54,12 +54,9 @@ const char* behindLineEnd(const char* p) {
 // the text's end needs no check of its own.
 const char* scanRowScalar(const char* text, std::array<std::int32_t, 4>& stamp,
                           std::span<double> values) {
-  const char* p = skipBlanks(text);
-  for (std::int32_t& field : stamp) {
-    p = scanToken(p, field, scanInt32);
-    if (p == nullptr) {
-      return nullptr;
-    }
+  const char* p = scanStamp(text, stamp);
+  if (p == nullptr) {
+    return nullptr;
   }
   for (double& value : values) {
     p = scanToken(p, value, scanDoublePadded);
@@ -296,6 +293,17 @@ SKARVEL_AVX2 const char* scanRowAvx2(const char* text, std::array<std::int32_t, 
 #endif
 
 }  // namespace
+
+const char* scanStamp(const char* text, std::array<std::int32_t, 4>& stamp) {
+  const char* p = skipBlanks(text);
+  for (std::int32_t& field : stamp) {
+    p = scanToken(p, field, scanInt32);
+    if (p == nullptr) {
+      return nullptr;
+    }
+  }
+  return p;
+}
 
 bool rowScanKindAvailable(RowScanKind kind) {
   static const bool avx2 = platform::cpuHasAvx2();
