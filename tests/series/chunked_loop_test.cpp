@@ -277,7 +277,7 @@ TEST(ChunkedLoop, ReadsCleanTextAsTheRecordLoopDoes) {
 
 TEST(ChunkedLoop, KeepsEveryStatisticAndCloseHour) {
   std::vector<std::string> hours0To23;
-  for (std::string row : rowsOf(90, 4)) {
+  for (const std::string& row : rowsOf(90, 4)) {
     const std::size_t hourEnd = row.find(' ', row.find(' ', row.find(' ') + 1) + 1) + 1;
     const std::size_t valuesStart = row.find(' ', hourEnd);
     const int hour = std::stoi(row.substr(hourEnd, valuesStart - hourEnd));
