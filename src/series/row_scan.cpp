@@ -50,11 +50,23 @@ const char* behindLineEnd(const char* p) {
   return *p == '\n' ? p + 1 : nullptr;
 }
 
+// scanStamp, for the row scans to inline: a call per row would cost as much as a field.
+inline const char* readStamp(const char* text, std::array<std::int32_t, 4>& stamp) {
+  const char* p = skipBlanks(text);
+  for (std::int32_t& field : stamp) {
+    p = scanToken(p, field, scanInt32);
+    if (p == nullptr) {
+      return nullptr;
+    }
+  }
+  return p;
+}
+
 // Every scan stops at the NUL at the end of the text, and a NUL is no part of a plain row, so
 // the text's end needs no check of its own.
 const char* scanRowScalar(const char* text, std::array<std::int32_t, 4>& stamp,
                           std::span<double> values) {
-  const char* p = scanStamp(text, stamp);
+  const char* p = readStamp(text, stamp);
   if (p == nullptr) {
     return nullptr;
   }
@@ -249,7 +261,7 @@ SKARVEL_AVX2 inline bool readGroup(TokenWalk& walk, std::size_t count, __m256d& 
 // divided the same way and stored under a mask.
 SKARVEL_AVX2 const char* scanRowAvx2(const char* text, std::array<std::int32_t, 4>& stamp,
                                      std::span<double> values) {
-  const char* afterStamp = scanStamp(text, stamp);
+  const char* afterStamp = readStamp(text, stamp);
   if (afterStamp == nullptr) {
     return nullptr;
   }
@@ -280,14 +292,7 @@ SKARVEL_AVX2 const char* scanRowAvx2(const char* text, std::array<std::int32_t, 
 }  // namespace
 
 const char* scanStamp(const char* text, std::array<std::int32_t, 4>& stamp) {
-  const char* p = skipBlanks(text);
-  for (std::int32_t& field : stamp) {
-    p = scanToken(p, field, scanInt32);
-    if (p == nullptr) {
-      return nullptr;
-    }
-  }
-  return p;
+  return readStamp(text, stamp);
 }
 
 bool rowScanKindAvailable(RowScanKind kind) {
