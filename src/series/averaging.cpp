@@ -48,7 +48,8 @@ void readValues(InputReader& input, RecordLoopState& state) {
 
 bool readStamp(InputReader& input, RecordStamp& stamp) {
   // Like "%d%d%d%d": stops at the first field that cannot be read; later fields keep their
-  // previous values.
+  // previous values. A stream reading, so unlike scanStamp's its fields may lie apart across
+  // line ends and blocks.
   return input.readInt(stamp.year) && input.readInt(stamp.month) && input.readInt(stamp.day) &&
          input.readInt(stamp.hour);
 }
