@@ -38,13 +38,5 @@ TEST(LineNumbers, ALineHoldsItsLineEnd) {
   }
 }
 
-TEST(Occurrence, KeepsTheFirstAndCountsAll) {
-  Occurrence occurrence;
-  EXPECT_TRUE(occurrence.note(17));
-  EXPECT_FALSE(occurrence.note(4));
-  EXPECT_EQ(occurrence.firstOffset, 17);
-  EXPECT_EQ(occurrence.count, 2);
-}
-
 }  // namespace
 }  // namespace skarvel
