@@ -1,7 +1,6 @@
 #include "run_driver.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -11,13 +10,14 @@
 #include "averages_file.hpp"
 #include "averaging.hpp"
 #include "chunked_loop.hpp"
+#include "close_writer.hpp"
 #include "command_line.hpp"
 #include "console.hpp"
 #include "input_reader.hpp"
 #include "output_plan.hpp"
 #include "platform.hpp"
 #include "progress.hpp"
-#include "row_scan.hpp"
+#include "read_settings.hpp"
 #include "run_report.hpp"
 #include "text_writer.hpp"
 
@@ -42,16 +42,11 @@ struct RunState {
 class RunOutputs final : public ChunkSink {
  public:
   RunOutputs(std::span<AveragesFile> files, TextWriter& marks, const SummaryRules& rules)
-      : files_(files), marks_(marks), rules_(rules) {}
+      : files_(files), marks_(marks), closes_(files, marks, rules) {}
 
   void periodClosed(Period period, const RecordStamp& stamp,
                     const Accumulators& accumulators) override {
-    for (AveragesFile& file : files_) {
-      if (file.kind.period == period) {
-        writeRowIn(file.layout, file.writer, stamp, accumulators, period, rules_);
-      }
-    }
-    writeProgressMark(marks_, period, stamp);
+    closes_.write(period, stamp, accumulators);
     if (period == Period::month) {
       marks_.flush();  // a line of progress per month, as on an interactive console
     }
@@ -83,7 +78,7 @@ class RunOutputs final : public ChunkSink {
  private:
   std::span<AveragesFile> files_;
   TextWriter& marks_;
-  const SummaryRules& rules_;
+  CloseWriter closes_;
 };
 
 // The threads that read the input: as given, else one per processor, at most kDefaultThreads.
@@ -93,36 +88,20 @@ unsigned readingThreads(const Options& options) {
                               : std::min(platform::processorCount(), kDefaultThreads);
 }
 
-// The chunk size of the threaded reading; SKARVEL_TEST_CHUNK_BYTES sets another, for tests that
-// cut small inputs into many chunks.
-std::size_t chunkBytes(const EnvironmentSettings& environment) {
-  constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-  const std::string& given = environment.chunkBytes;
-  std::size_t bytes = 0;
-  if (std::from_chars(given.data(), given.data() + given.size(), bytes).ec != std::errc() ||
-      bytes == 0) {
-    return kChunkBytes;
-  }
-  return bytes;
-}
-
-// How plain rows are read: the fastest kind this build and CPU have, unless SKARVEL_ROW_SCAN
-// (meant for tests and benchmarks) names another that they have: "scalar" or "avx2".
-RowScanKind rowScanKind(const EnvironmentSettings& environment) {
-  const std::string_view name = environment.rowScan;
-  if (name == "scalar") {
-    return RowScanKind::scalar;
-  }
-  if (name == "avx2" && rowScanKindAvailable(RowScanKind::avx2)) {
-    return RowScanKind::avx2;
-  }
-  return bestRowScanKind();
+// How the input is read: SKARVEL_TEST_CHUNK_BYTES sets another chunk size, for tests that cut
+// small inputs into many chunks; SKARVEL_ROW_SCAN (for tests and benchmarks) another row scan.
+ReadSettings readSettings(const EnvironmentSettings& environment, const Options& options) {
+  ReadSettings settings =
+      readSettingsFrom(environment.chunkBytes.c_str(), environment.rowScan.c_str());
+  settings.missingTexts = options.missingTexts;
+  return settings;
 }
 
 // Reads the data rows: on several threads as far as the input allows, then on this one up to the
 // end, where the record loop applies the end-of-input rules.
 void readDataRows(InputReader& input, RecordLoopState& loop, const Options& options,
-                  std::size_t chunkBytes, std::span<AveragesFile> files, RunOutputs& outputs) {
+                  const ReadSettings& settings, std::span<AveragesFile> files,
+                  RunOutputs& outputs) {
   const unsigned threads = readingThreads(options);
   const std::optional<std::int64_t> start = input.plainOffset();
   if (threads > 1 && start && loop.accumulators.columnCount() > 0 && input.seekTo(*start)) {
@@ -132,7 +111,7 @@ void readDataRows(InputReader& input, RecordLoopState& loop, const Options& opti
       chunkOutputs.push_back({file.kind.period, file.layout});
     }
     const std::int64_t resume = runChunkedLoop(input, *start, loop, options.rules, chunkOutputs,
-                                               outputs, {threads, chunkBytes});
+                                               outputs, threads, settings);
     if (input.failed() || !outputs.healthy() || !input.seekTo(resume)) {
       return;
     }
@@ -174,7 +153,7 @@ ExitStatus analyseInput(InputReader& input, RunState& state, const CommandLine& 
 // Header copy, record loop and final rows, then the files closed. Gives the exit status of the
 // run: success, incomplete when input rows were not averaged as written, or the failure.
 ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopState& loop,
-                        const CommandLine& commandLine, const EnvironmentSettings& environment,
+                        const CommandLine& commandLine, const ReadSettings& settings,
                         std::vector<AveragesFile>& files, const Console& console) {
   const Options& options = commandLine.options;
   const std::int32_t valueColumns = state.layout.valueColumns;
@@ -201,7 +180,7 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
     input.onBlock(update);
     outputs.onChunk = update;
   }
-  readDataRows(input, loop, options, chunkBytes(environment), files, outputs);
+  readDataRows(input, loop, options, settings, files, outputs);
   input.onBlock(nullptr);
   outputs.onChunk = nullptr;
   RunFacts facts =
@@ -264,9 +243,8 @@ ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& 
       started != ExitStatus::success) {
     return started;
   }
-  InputReader input(ByteSource::ofFile(inputFile.get()));
-  input.setMissingTexts(commandLine.options.missingTexts);
-  input.setRowScanKind(rowScanKind(environment));
+  const ReadSettings settings = readSettings(environment, commandLine.options);
+  InputReader input(ByteSource::ofFile(inputFile.get()), settings);
   if (const ExitStatus analysed = analyseInput(input, state, commandLine, files, console);
       analysed != ExitStatus::success) {
     return analysed;
@@ -284,8 +262,7 @@ ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& 
                              ExitStatus::inputError);
   }
   RecordLoopState loop{{}, false, std::move(*accumulators)};
-  const ExitStatus status =
-      averageInput(input, state, loop, commandLine, environment, files, console);
+  const ExitStatus status = averageInput(input, state, loop, commandLine, settings, files, console);
   if (status == ExitStatus::success || status == ExitStatus::incomplete) {
     console.messages.write(kDone);
   }

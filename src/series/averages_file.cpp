@@ -15,6 +15,24 @@ bool covers(std::int64_t count, std::int64_t rows, double minCoverage) {
   return static_cast<double>(count) * 100.0 >= minCoverage * static_cast<double>(rows);
 }
 
+// What a row shows for one column of a closed period.
+enum class Cell { count, statistic, missing };
+
+// The count where the statistic is the count (0 for a period without accepted values), else the
+// statistic; missing where the column has no accepted value or too little coverage of the
+// period's data rows.
+Cell cellOf(const Accumulators& accumulators, std::size_t column, Period period,
+            const SummaryRules& rules) {
+  const std::int64_t count = accumulators.count(column, period);
+  if (!covers(count, accumulators.rows(period), rules.minCoverage)) {
+    return Cell::missing;
+  }
+  if (rules.statistic == Statistic::count) {
+    return Cell::count;
+  }
+  return count > 0 ? Cell::statistic : Cell::missing;
+}
+
 void writeStamp(TextWriter& out, const RecordStamp& stamp) {
   out.writeInt(stamp.year);
   out.put('\t');
@@ -86,16 +104,18 @@ std::string copyHeaders(InputReader& input, std::int32_t headrows, std::string_v
 void writePeriodRow(TextWriter& out, const RecordStamp& stamp, const Accumulators& accumulators,
                     Period period, const SummaryRules& rules) {
   writeStamp(out, stamp);
-  const std::int64_t rows = accumulators.rows(period);
   for (std::size_t c = 0; c < accumulators.columnCount(); ++c) {
     out.put('\t');
-    const std::int64_t count = accumulators.count(c, period);
-    if (rules.statistic == Statistic::count && covers(count, rows, rules.minCoverage)) {
-      out.writeInt(count);  // 0 for a period without accepted values
-    } else if (count > 0 && covers(count, rows, rules.minCoverage)) {
-      out.writeNumber(accumulators.statisticOf(c, period, rules.statistic));
-    } else {
-      out.write(MissingMarker);
+    switch (cellOf(accumulators, c, period, rules)) {
+      case Cell::count:
+        out.writeInt(accumulators.count(c, period));
+        break;
+      case Cell::statistic:
+        out.writeNumber(accumulators.statisticOf(c, period, rules.statistic));
+        break;
+      case Cell::missing:
+        out.write(MissingMarker);
+        break;
     }
   }
   out.put('\n');
@@ -187,14 +207,17 @@ void writeCsvRow(TextWriter& out, const RecordStamp& stamp, const Accumulators& 
   writePadded(out, stamp.month, 2);
   out.put('-');
   writePadded(out, stamp.day, 2);
-  const std::int64_t rows = accumulators.rows(period);
   for (std::size_t c = 0; c < accumulators.columnCount(); ++c) {
     out.put(',');
-    const std::int64_t count = accumulators.count(c, period);
-    if (rules.statistic == Statistic::count && covers(count, rows, rules.minCoverage)) {
-      out.writeInt(count);
-    } else if (count > 0 && covers(count, rows, rules.minCoverage)) {
-      out.writeShortestNumber(accumulators.statisticOf(c, period, rules.statistic));
+    switch (cellOf(accumulators, c, period, rules)) {
+      case Cell::count:
+        out.writeInt(accumulators.count(c, period));
+        break;
+      case Cell::statistic:
+        out.writeShortestNumber(accumulators.statisticOf(c, period, rules.statistic));
+        break;
+      case Cell::missing:
+        break;  // an empty cell
     }
   }
   out.put('\n');

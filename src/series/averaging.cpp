@@ -25,15 +25,15 @@ bool needsExtremes(Statistic statistic) {
   return statistic == Statistic::min || statistic == Statistic::max;
 }
 
-// Reads one value per column into the open day. A failed conversion sets the error flag and
-// adds nothing; the remaining columns are still read.
+// Reads one value per column into the open day. A failed conversion marks the row unreadable
+// and adds nothing; the remaining columns are still read.
 template <bool kTrackExtremes>
 void readValues(InputReader& input, RecordLoopState& state) {
   PeriodValues& day = state.accumulators.period(Period::day);
   for (std::size_t c = 0; c < day.sums.size(); ++c) {
     double value = 0.0;
     if (!input.readValue(value)) {
-      state.errorFlag = true;
+      state.rowUnreadable = true;
       continue;
     }
     if (value > MissingThreshold) {
@@ -48,21 +48,22 @@ void readValues(InputReader& input, RecordLoopState& state) {
 
 bool readStamp(InputReader& input, RecordStamp& stamp) {
   // Like "%d%d%d%d": stops at the first field that cannot be read; later fields keep their
-  // previous values.
+  // previous values. A stream reading, so unlike scanStamp's its fields may lie apart across
+  // line ends and blocks.
   return input.readInt(stamp.year) && input.readInt(stamp.month) && input.readInt(stamp.day) &&
          input.readInt(stamp.hour);
 }
 
-// Reads the next row field by field: the stamp, then the values, then the rest of the line. Sets
-// the error flag when a field cannot be read; the rest of the line is then skipped.
+// Reads the next row field by field: the stamp, then the values, then the rest of the line. Marks
+// the row unreadable when a field cannot be read; the rest of the line is then skipped.
 void readRowByFields(InputReader& input, RecordLoopState& state) {
   if (readStamp(input, state.stamp)) {
     state.accumulators.countRow();
     ++state.rowsRead;
   } else {
-    state.errorFlag = true;
+    state.rowUnreadable = true;
   }
-  if (state.errorFlag) {
+  if (state.rowUnreadable) {
     input.skipLine();
     return;
   }
@@ -72,10 +73,10 @@ void readRowByFields(InputReader& input, RecordLoopState& state) {
   } else {
     readValues<false>(input, state);
   }
-  if (!state.errorFlag && input.linesCrossed().count == crossedBefore) {
+  if (!state.rowUnreadable && input.linesCrossed().count == crossedBefore) {
     input.skipRowEnd();
   } else {
-    state.endedInsideValues = state.errorFlag && !input.firstFailure() && !input.failed();
+    state.endedInsideValues = state.rowUnreadable && !input.firstFailure() && !input.failed();
     input.skipLine();
   }
 }
@@ -255,7 +256,7 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRule
       readRowByFields(input, state);
     }
     if (stamp.hour == rules.closeHour) {
-      if (state.errorFlag) {
+      if (state.rowUnreadable) {
         return;  // a day with unreadable values is dropped, with its open month
       }
       closeDay(state, rules, listener);
@@ -263,7 +264,7 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRule
         return;
       }
     }
-    if (state.errorFlag) {
+    if (state.rowUnreadable) {
       state.valuesAccepted += acceptedInDay(state.accumulators);
       if (stamp.hour < rules.closeHour) {
         // The loop stopped inside a day: the open day and month count for the totals.

@@ -121,10 +121,21 @@ class Accumulators {
   std::array<PeriodValues, kPeriodCount> periods_;
 };
 
+// What the record loop counts over rows read apart from the rest of the run (a chunk read on a
+// worker thread), for the run's counts.
+struct LoopCounts {
+  std::int64_t rowsRead = 0;
+  std::int64_t valuesAccepted = 0;
+  std::int64_t daysClosed = 0;
+  std::int64_t daysSinceMonthClose = 0;
+  RecordStamp lastStamp;
+};
+
 // The record loop's state for one run.
 struct RecordLoopState {
   RecordStamp stamp;
-  bool errorFlag = false;
+  // A field of the last row could not be read (or the input ended): the loop stops at that row.
+  bool rowUnreadable = false;
   Accumulators accumulators;
 
   // What the loop saw, for the run's report.
@@ -133,6 +144,21 @@ struct RecordLoopState {
   bool endedInsideValues = false;  // the input ended before a row's values were all read
   std::array<std::int64_t, kPeriodCount> closes{};  // closes made, per period
   std::int64_t daysSinceMonthClose = 0;
+
+  // What the loop has counted, as rows read apart give it.
+  LoopCounts counts() const {
+    return {rowsRead, valuesAccepted, closes[static_cast<std::size_t>(Period::day)],
+            daysSinceMonthClose, stamp};
+  }
+  // Goes on behind rows read apart, whose month closes (if any) this state has made already:
+  // adds their counts, and takes the stamp of their last row.
+  void add(const LoopCounts& apart) {
+    stamp = apart.lastStamp;
+    rowsRead += apart.rowsRead;
+    valuesAccepted += apart.valuesAccepted;
+    closes[static_cast<std::size_t>(Period::day)] += apart.daysClosed;
+    daysSinceMonthClose += apart.daysSinceMonthClose;
+  }
 };
 
 // Told of every close the record loop makes.

@@ -1,19 +1,15 @@
 #include "chunked_loop.hpp"
 
-#include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <functional>
-#include <mutex>
+#include <numeric>
 #include <optional>
-#include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include "number_scan.hpp"
+#include "chunk_reader.hpp"
+#include "chunk_workers.hpp"
+#include "close_writer.hpp"
 #include "text_writer.hpp"
 
 namespace skarvel {
@@ -43,11 +39,7 @@ struct ChunkResult {
   std::optional<RecordStamp> firstMonthClose;
   std::vector<ClosedMonth> laterMonths;
   PeriodValues openMonth;  // the month open at the chunk's end, when it began in the chunk
-  std::int64_t rowsRead = 0;
-  std::int64_t valuesAccepted = 0;
-  std::int64_t days = 0;
-  std::int64_t daysSinceMonthClose = 0;
-  RecordStamp lastStamp;
+  LoopCounts counts;
 
   void reset(std::size_t outputs) {
     plain = false;
@@ -63,25 +55,32 @@ struct ChunkResult {
     firstMonthClose.reset();
     laterMonths.clear();
     openMonth = {};
-    rowsRead = valuesAccepted = days = daysSinceMonthClose = 0;
-    lastStamp = {};
+    counts = {};
   }
 };
 
 struct Chunk {
-  std::vector<char> text;  // the chunk's bytes, with kReadPadding readable bytes behind them
-  std::size_t size = 0;
-  std::int64_t offset = 0;  // of its first byte in the input
+  ChunkText text;
   ChunkResult result;
-  bool done = false;  // guarded by the workers' mutex
 };
+
+// The outputs of the workers' rows: output number i into writers[i].
+std::vector<RowOutput> rowOutputsOf(std::span<const ChunkOutput> outputs,
+                                    std::vector<TextWriter>& writers) {
+  std::vector<RowOutput> rowOutputs;
+  rowOutputs.reserve(outputs.size());
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    rowOutputs.push_back({outputs[i].period, outputs[i].layout, writers[i]});
+  }
+  return rowOutputs;
+}
 
 // The record loop's closes inside a chunk, written into the chunk's result.
 class ChunkRecorder final : public CloseListener {
  public:
   ChunkRecorder(ChunkResult& result, std::span<const ChunkOutput> outputs,
                 const SummaryRules& rules)
-      : result_(result), outputs_(outputs), rules_(rules) {}
+      : result_(result), closes_(rowOutputsOf(outputs, result.rows), result.marks, rules) {}
 
   void periodClosed(Period period, const RecordStamp& stamp,
                     const Accumulators& accumulators) override {
@@ -94,12 +93,7 @@ class ChunkRecorder final : public CloseListener {
       result_.marksBeforeFirstMonth = result_.marks.collected().size();
       return;
     }
-    for (std::size_t i = 0; i < outputs_.size(); ++i) {
-      if (outputs_[i].period == period) {
-        writeRowIn(outputs_[i].layout, result_.rows[i], stamp, accumulators, period, rules_);
-      }
-    }
-    writeProgressMark(result_.marks, period, stamp);
+    closes_.write(period, stamp, accumulators);
     if (period == Period::day && !result_.firstMonthClose) {
       result_.daysBeforeFirstMonth.push_back(accumulators.period(Period::day));
     } else if (period == Period::month) {
@@ -111,8 +105,7 @@ class ChunkRecorder final : public CloseListener {
 
  private:
   ChunkResult& result_;
-  std::span<const ChunkOutput> outputs_;
-  const SummaryRules& rules_;
+  CloseWriter closes_;
 };
 
 // Passes on only the year closes: the rows of a chunk's later months are the worker's.
@@ -137,15 +130,14 @@ struct ChunkRules {
   std::size_t columns;
   const SummaryRules& rules;
   std::span<const ChunkOutput> outputs;
-  const std::vector<std::string>& missingTexts;
-  RowScanKind rowScanKind;
+  const ReadSettings& settings;
 };
 
 // Reads one chunk with the record loop, as the record loop reads the input.
 void readChunk(Chunk& chunk, const ChunkRules& given) {
   ChunkResult& result = chunk.result;
   result.reset(given.outputs.size());
-  if (std::memchr(chunk.text.data(), '\r', chunk.size) != nullptr) {
+  if (std::memchr(chunk.text.bytes.data(), '\r', chunk.text.size) != nullptr) {
     return;  // text mode reads CR LF as LF: offsets would no longer be byte offsets
   }
   std::optional<Accumulators> accumulators =
@@ -154,9 +146,8 @@ void readChunk(Chunk& chunk, const ChunkRules& given) {
     return;
   }
   RecordLoopState loop{{}, false, std::move(*accumulators)};
-  InputReader reader = InputReader::overText(std::move(chunk.text), chunk.size);
-  reader.setMissingTexts(given.missingTexts);
-  reader.setRowScanKind(given.rowScanKind);
+  InputReader reader =
+      InputReader::overText(std::move(chunk.text.bytes), chunk.text.size, given.settings);
   ChunkRecorder recorder(result, given.outputs, given.rules);
   runRecordLoop(reader, loop, given.rules, recorder);
   result.plain = !reader.firstFailure() && reader.linesCrossed().count == 0 &&
@@ -166,12 +157,8 @@ void readChunk(Chunk& chunk, const ChunkRules& given) {
   if (result.firstMonthClose) {
     result.openMonth = std::move(loop.accumulators.period(Period::month));
   }
-  result.rowsRead = loop.rowsRead;
-  result.valuesAccepted = loop.valuesAccepted;
-  result.days = loop.closes[static_cast<std::size_t>(Period::day)];
-  result.daysSinceMonthClose = loop.daysSinceMonthClose;
-  result.lastStamp = loop.stamp;
-  chunk.text = std::move(reader).releaseText();
+  result.counts = loop.counts();
+  chunk.text.bytes = std::move(reader).releaseText();
 }
 
 // Puts a chunk's closes into the run in file order: the days before its first month close
@@ -204,224 +191,48 @@ void commitChunk(ChunkResult& result, RecordLoopState& state, const SummaryRules
     }
     std::swap(month, result.openMonth);
     writeRowsOf(Period::month);
-    state.daysSinceMonthClose = result.daysSinceMonthClose;
-  } else {
-    state.daysSinceMonthClose += result.days;
   }
   sink.writeMarks(marks.substr(result.marksBeforeFirstMonth));
-  state.stamp = result.lastStamp;
-  state.rowsRead += result.rowsRead;
-  state.valuesAccepted += result.valuesAccepted;
-  state.closes[static_cast<std::size_t>(Period::day)] += result.days;
+  state.add(result.counts);
   sink.chunkCommitted();
 }
-
-// The worker threads: each takes the next submitted chunk and reads it. Stopping drops the
-// chunks not yet taken and waits for the ones being read.
-class ChunkWorkers {
- public:
-  ChunkWorkers(unsigned count, std::function<void(Chunk&)> work) : work_(std::move(work)) {
-    for (unsigned i = 0; i < count; ++i) {
-      try {
-        threads_.emplace_back([this] { serve(); });
-      } catch (const std::system_error&) {
-        break;  // as many as the system gives
-      }
-    }
-  }
-  ChunkWorkers(const ChunkWorkers&) = delete;
-  ChunkWorkers& operator=(const ChunkWorkers&) = delete;
-  ~ChunkWorkers() {
-    {
-      const std::lock_guard lock(mutex_);
-      stopping_ = true;
-      pending_.clear();
-    }
-    wake_.notify_all();
-    for (std::thread& thread : threads_) {
-      thread.join();
-    }
-  }
-
-  std::size_t count() const { return threads_.size(); }
-
-  void submit(Chunk& chunk) {
-    {
-      const std::lock_guard lock(mutex_);
-      chunk.done = false;
-      pending_.push_back(&chunk);
-    }
-    wake_.notify_one();
-  }
-
-  void waitFor(const Chunk& chunk) {
-    std::unique_lock lock(mutex_);
-    done_.wait(lock, [&] { return chunk.done; });
-  }
-
- private:
-  void serve() {
-    for (;;) {
-      Chunk* chunk = nullptr;
-      {
-        std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] { return stopping_ || !pending_.empty(); });
-        if (stopping_) {
-          return;
-        }
-        chunk = pending_.front();
-        pending_.pop_front();
-      }
-      try {
-        work_(*chunk);
-      } catch (...) {
-        chunk->result.plain = false;  // out of memory: the record loop reads it instead
-      }
-      {
-        const std::lock_guard lock(mutex_);
-        chunk->done = true;
-      }
-      done_.notify_all();
-    }
-  }
-
-  std::function<void(Chunk&)> work_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  std::condition_variable done_;
-  std::deque<Chunk*> pending_;
-  bool stopping_ = false;
-  std::vector<std::thread> threads_;
-};
-
-// True when the line [text, lineEnd) starts with four integer fields, the last `closeHour`.
-bool isClosingRow(const char* text, const char* lineEnd, std::int32_t closeHour) {
-  std::int32_t field = 0;
-  for (int i = 0; i < 4; ++i) {
-    while (text != lineEnd && (*text == ' ' || *text == '\t')) {
-      ++text;
-    }
-    if (text == lineEnd) {
-      return false;
-    }
-    const NumberScan scanned = scanInt32(text, field);
-    if (!scanned.ok) {
-      return false;
-    }
-    text = scanned.next;
-  }
-  return field == closeHour;
-}
-
-// The last '\n' in [first, last), or null.
-const char* lastNewlineIn(const char* first, const char* last) {
-  while (last != first) {
-    if (*--last == '\n') {
-      return last;
-    }
-  }
-  return nullptr;
-}
-
-// The end of the last closing row in text[0, size), behind its line end; 0 when there is none.
-std::size_t lastClosingRowEnd(const char* text, std::size_t size, std::int32_t closeHour) {
-  const char* newline = lastNewlineIn(text, text + size);
-  while (newline != nullptr) {
-    const char* previous = lastNewlineIn(text, newline);
-    const char* lineStart = previous != nullptr ? previous + 1 : text;
-    if (isClosingRow(lineStart, newline, closeHour)) {
-      return static_cast<std::size_t>(newline + 1 - text);
-    }
-    newline = previous;
-  }
-  return 0;
-}
-
-// Reads the input into chunks that end behind a closing row; the text behind the last one is
-// carried into the next chunk.
-class ChunkReader {
- public:
-  ChunkReader(InputReader& input, std::int64_t offset, std::size_t chunkBytes,
-              std::int32_t closeHour)
-      : input_(input), offset_(offset), chunkBytes_(chunkBytes), closeHour_(closeHour) {}
-
-  // Fills `chunk` with the next chunk; false when there is none: the input has ended, failed,
-  // or has no closing row within a chunk's size.
-  bool fill(Chunk& chunk) {
-    if (finished_) {
-      return false;
-    }
-    if (carry_.size() > chunkBytes_ / 2) {
-      finished_ = true;  // days too long for chunks of this size
-      return false;
-    }
-    chunk.text.resize(chunkBytes_ + kReadPadding);
-    std::copy(carry_.begin(), carry_.end(), chunk.text.begin());
-    const std::size_t wanted = chunkBytes_ - carry_.size();
-    const std::size_t got = input_.readRaw(chunk.text.data() + carry_.size(), wanted);
-    finished_ = got < wanted;
-    const std::size_t size = carry_.size() + got;
-    const std::size_t cut = lastClosingRowEnd(chunk.text.data(), size, closeHour_);
-    if (cut == 0) {
-      finished_ = true;
-      return false;
-    }
-    carry_.assign(chunk.text.data() + cut, chunk.text.data() + size);
-    chunk.size = cut;
-    chunk.offset = offset_;
-    offset_ += static_cast<std::int64_t>(cut);
-    return true;
-  }
-
- private:
-  InputReader& input_;
-  std::int64_t offset_;
-  std::size_t chunkBytes_;
-  std::int32_t closeHour_;
-  std::vector<char> carry_;
-  bool finished_ = false;
-};
 
 }  // namespace
 
 std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopState& state,
                             const SummaryRules& rules, std::span<const ChunkOutput> outputs,
-                            ChunkSink& sink, const ChunkedLoopSettings& settings) {
-  const std::vector<std::string> missingTexts = input.missingTexts();
-  const ChunkRules chunkRules{state.accumulators.columnCount(), rules, outputs, missingTexts,
-                              input.rowScanKind()};
+                            ChunkSink& sink, unsigned workers, const ReadSettings& settings) {
+  const ChunkRules chunkRules{state.accumulators.columnCount(), rules, outputs, settings};
   // Declared before the workers, so no worker outlives them.
-  std::vector<Chunk> chunks(settings.workers + kSpareChunks);
-  ChunkWorkers workers(settings.workers, [&](Chunk& chunk) { readChunk(chunk, chunkRules); });
-  if (workers.count() == 0) {
+  std::vector<Chunk> chunks(workers + kSpareChunks);
+  ChunkWorkers pool(workers, chunks.size(),
+                    [&](std::size_t job) { readChunk(chunks[job], chunkRules); });
+  if (pool.count() == 0) {
     return offset;
   }
-  std::vector<Chunk*> free;
-  free.reserve(chunks.size());
-  for (Chunk& chunk : chunks) {
-    free.push_back(&chunk);
-  }
+  std::vector<std::size_t> free(chunks.size());
+  std::iota(free.begin(), free.end(), std::size_t{0});
   ChunkReader reader(input, offset, settings.chunkBytes, rules.closeHour);
-  std::deque<Chunk*> inFlight;
+  std::deque<std::size_t> inFlight;
   std::int64_t committedEnd = offset;
   for (;;) {
-    while (!free.empty() && reader.fill(*free.back())) {
-      workers.submit(*free.back());
+    while (!free.empty() && reader.fill(chunks[free.back()].text)) {
+      pool.submit(free.back());
       inFlight.push_back(free.back());
       free.pop_back();
     }
     if (inFlight.empty()) {
       break;
     }
-    Chunk& chunk = *inFlight.front();
-    workers.waitFor(chunk);
-    if (!chunk.result.plain) {
+    const std::size_t next = inFlight.front();
+    Chunk& chunk = chunks[next];
+    if (!pool.waitFor(next) || !chunk.result.plain) {
       break;
     }
     commitChunk(chunk.result, state, rules, outputs, sink);
-    committedEnd = chunk.offset + static_cast<std::int64_t>(chunk.size);
+    committedEnd = chunk.text.offset + static_cast<std::int64_t>(chunk.text.size);
     inFlight.pop_front();
-    free.push_back(&chunk);
+    free.push_back(next);
     if (!sink.healthy()) {
       break;
     }

@@ -12,6 +12,7 @@
 #include "averages_file.hpp"
 #include "averaging.hpp"
 #include "input_reader.hpp"
+#include "read_settings.hpp"
 
 namespace skarvel {
 
@@ -33,20 +34,15 @@ class ChunkSink : public CloseListener {
   virtual void chunkCommitted() = 0;
 };
 
-struct ChunkedLoopSettings {
-  unsigned workers = 2;
-  // The usual size of a chunk; a chunk holds the input up to its last closing row.
-  std::size_t chunkBytes = std::size_t{1} << 20;
-};
-
 // Reads data rows as runRecordLoop does, from byte `offset` of `input` on (the input is plain up
-// to there: see InputReader::plainOffset), into `state` and `sink`. Stops at the first chunk that
-// it cannot prove to read exactly as runRecordLoop would (a failed conversion, a short or long
-// row, a CR, a chunk without a closing row), and before the text behind the input's last closing
-// row; gives the byte offset where runRecordLoop goes on. A read error stops it too:
-// input.failed() then tells.
+// to there: see InputReader::plainOffset), into `state` and `sink`, on `workers` threads in
+// chunks of about settings.chunkBytes, read as `settings` says (as `input` reads). Stops at the
+// first chunk that it cannot prove to read exactly as runRecordLoop would (a failed conversion, a
+// short or long row, a CR, a chunk without a closing row), and before the text behind the
+// input's last closing row; gives the byte offset where runRecordLoop goes on. A read error
+// stops it too: input.failed() then tells.
 std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopState& state,
                             const SummaryRules& rules, std::span<const ChunkOutput> outputs,
-                            ChunkSink& sink, const ChunkedLoopSettings& settings);
+                            ChunkSink& sink, unsigned workers, const ReadSettings& settings);
 
 }  // namespace skarvel

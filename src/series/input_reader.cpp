@@ -1,40 +1,15 @@
 #include "input_reader.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
-#include "platform.hpp"
+#include "line_ends.hpp"
 
 namespace skarvel {
 
 namespace {
 
-constexpr std::size_t kReadBlock = std::size_t{1} << 20;
 constexpr char kCtrlZ = '\x1A';
-// Longest quote of input text a message shows (one more byte is kept, so a message can tell
-// that it cut the quote), and the most of a line start kept to judge it.
-constexpr std::size_t kQuoteLength = 41;
-constexpr std::size_t kLineHeadLength = 256;
-
-// The last line end in [first, last), or null.
-const char* lastNewline(const char* first, const char* last) {
-  while (last != first) {
-    if (*--last == '\n') {
-      return last;
-    }
-  }
-  return nullptr;
-}
-
-// A short quote of the text at `text`: up to the next white space, at most kQuoteLength bytes.
-std::string quoteAt(const char* text, const char* end) {
-  const char* stop = text;
-  while (stop != end && !isSpace(*stop) && static_cast<std::size_t>(stop - text) < kQuoteLength) {
-    ++stop;
-  }
-  return std::string(text, stop);
-}
 
 }  // namespace
 
@@ -44,64 +19,17 @@ std::string quoteAt(const char* text, const char* end) {
 // stops at the sentinel while the file has more to give refills and scans again from the token's
 // start.
 
-std::size_t ByteSource::read(char* into, std::size_t capacity) {
-  if (file_ == nullptr) {
-    const std::size_t got = std::min(capacity, bytes_.size() - offset_);
-    std::memcpy(into, bytes_.data() + offset_, got);
-    offset_ += got;
-    bytesRead_ += got;
-    return got;
-  }
-  errno = 0;
-  const std::size_t got = std::fread(into, 1, capacity, file_);
-  if (got < capacity && std::ferror(file_) != 0) {
-    failed_ = true;
-    errorNumber_ = errno;
-  }
-  bytesRead_ += got;
-  return got;
-}
-
-bool ByteSource::rewind() {
-  if (file_ == nullptr) {
-    offset_ = 0;
-    bytesRead_ = 0;
-    return true;
-  }
-  if (std::fseek(file_, 0, SEEK_SET) != 0) {
-    failed_ = true;
-    errorNumber_ = errno;
-    return false;
-  }
-  std::clearerr(file_);
-  bytesRead_ = 0;
-  return true;
-}
-
-bool ByteSource::seek(std::int64_t offset) {
-  if (file_ == nullptr) {
-    offset_ = std::min(static_cast<std::size_t>(offset), bytes_.size());
-  } else if (const int error = platform::seekFile(file_, offset); error != 0) {
-    failed_ = true;
-    errorNumber_ = error;
-    return false;
-  } else {
-    std::clearerr(file_);
-  }
-  bytesRead_ = static_cast<std::uint64_t>(offset);
-  return true;
-}
-
-InputReader::InputReader(ByteSource source)
-    : InputReader(source, std::vector<char>(kReadBlock + kReadPadding)) {
+InputReader::InputReader(ByteSource source, ReadSettings settings)
+    : source_(source), settings_(std::move(settings)) {
+  buffer_.resize(std::max<std::size_t>(settings_.blockBytes, 1) + kReadPadding);
   clearBuffer();
 }
 
-InputReader::InputReader(ByteSource source, std::vector<char> buffer)
-    : source_(source), buffer_(std::move(buffer)) {}
+InputReader::InputReader(ByteSource source, std::vector<char> buffer, ReadSettings settings)
+    : source_(source), buffer_(std::move(buffer)), settings_(std::move(settings)) {}
 
-InputReader InputReader::overText(std::vector<char> text, std::size_t size) {
-  InputReader reader(ByteSource::ofBytes({}), std::move(text));
+InputReader InputReader::overText(std::vector<char> text, std::size_t size, ReadSettings settings) {
+  InputReader reader(ByteSource::ofBytes({}), std::move(text), std::move(settings));
   reader.pos_ = reader.buffer_.data();
   reader.end_ = reader.buffer_.data() + size;
   reader.buffer_[size] = '\0';
@@ -119,7 +47,6 @@ bool InputReader::seekTo(std::int64_t offset) {
   heldCarriageReturn_ = false;
   textBefore_ = offset;
   lineHead_.clear();
-  lineHeadKept_ = false;
   return true;
 }
 
@@ -131,10 +58,7 @@ void InputReader::clearBuffer() {
   translated_ = false;
   textBefore_ = 0;
   lineHead_.clear();
-  lineHeadKept_ = false;
-  firstFailure_.reset();
-  linesCrossed_ = {};
-  extraText_ = {};
+  faults_ = {};
 }
 
 bool InputReader::rewind() {
@@ -190,9 +114,9 @@ bool InputReader::refill() {
   const auto rest = static_cast<std::size_t>(end_ - pos_);
   bool added = false;
   while (!added && !sourceDone_) {
-    keepLineHead(pos_);
+    lineHead_.keep(buffered(), pos_);
     textBefore_ += pos_ - buffer_.data();
-    if (capacity() - rest < kReadBlock / 2) {
+    if (capacity() - rest < refillRoom()) {
       // A single token longer than the buffer: make room for it.
       std::vector<char> larger(capacity() * 2 + kReadPadding);
       std::memcpy(larger.data(), pos_, rest);
@@ -250,7 +174,7 @@ bool InputReader::readNumber(Number& value, Scan scan, bool missingAllowed) {
         }
       }
       const std::ptrdiff_t consumed = scanned.next - pos_;
-      if (!scanned.ok && !firstFailure_) {
+      if (!scanned.ok && !faults_.firstFailure) {
         noteFailure(pos_);  // may move the buffered text
       }
       pos_ += consumed;
@@ -261,7 +185,8 @@ bool InputReader::readNumber(Number& value, Scan scan, bool missingAllowed) {
 }
 
 InputReader::MissingText InputReader::takeMissingText() {
-  if (missingTexts_.empty()) {
+  const std::vector<std::string>& missingTexts = settings_.missingTexts;
+  if (missingTexts.empty()) {
     return MissingText::notTaken;
   }
   const char* tokenEnd = std::find_if(pos_, static_cast<const char*>(end_), isSpace);
@@ -270,7 +195,7 @@ InputReader::MissingText InputReader::takeMissingText() {
     return MissingText::refilled;
   }
   const std::string_view token(pos_, static_cast<std::size_t>(tokenEnd - pos_));
-  if (std::find(missingTexts_.begin(), missingTexts_.end(), token) == missingTexts_.end()) {
+  if (std::find(missingTexts.begin(), missingTexts.end(), token) == missingTexts.end()) {
     return MissingText::notTaken;
   }
   pos_ = tokenEnd;
@@ -315,20 +240,20 @@ bool InputReader::skipSpaceAcrossLines() {
       return false;  // the input ended inside the row: no value came from another line
     }
   }
-  if (crossedAt && linesCrossed_.count++ == 0) {
-    linesCrossed_.firstOffset = *crossedAt;
+  if (crossedAt) {
+    faults_.linesCrossed.note(*crossedAt);
   }
   return true;
 }
 
 std::string InputReader::quoteAhead(std::ptrdiff_t ahead) {
   // A token cut by the end of the buffered text goes on in the next block.
-  const auto buffered = [&] {
+  const auto bufferedPart = [&] {
     const char* text = pos_ + ahead;
     return std::find_if(text, end_, isSpace) - text;
   };
-  while (static_cast<std::size_t>(buffered()) < kQuoteLength && pos_ + ahead + buffered() == end_ &&
-         refill()) {
+  while (static_cast<std::size_t>(bufferedPart()) < kQuoteLength &&
+         pos_ + ahead + bufferedPart() == end_ && refill()) {
   }
   return quoteAt(pos_ + ahead, end_);
 }
@@ -339,19 +264,18 @@ void InputReader::skipRowEnd() {
     if (pos_ == end_ && !refill()) {
       return;
     }
-    const auto* lineEnd =
-        static_cast<const char*>(std::memchr(pos_, '\n', static_cast<std::size_t>(end_ - pos_)));
+    const char* lineEnd = nextNewline(pos_, end_);
     const char* restEnd = lineEnd != nullptr ? lineEnd : end_;
     const char* text = std::find_if_not(pos_, restEnd, isSpace);
     if (text != restEnd && !noted) {
       noted = true;
-      if (extraText_.count++ == 0) {
-        extraText_.firstOffset = textOffsetAt(text);
+      Occurrence& extraText = faults_.extraText;
+      if (extraText.note(textOffsetAt(text))) {
         if (lineEnd != nullptr) {
-          extraText_.quote = quoteAt(text, restEnd);
+          extraText.quote = quoteAt(text, restEnd);
         } else {
           const std::ptrdiff_t ahead = text - pos_;
-          extraText_.quote = quoteAhead(ahead);
+          extraText.quote = quoteAhead(ahead);
           continue;  // the buffer may have moved: look for the line end again
         }
       }
@@ -370,58 +294,19 @@ bool InputReader::atEnd() {
 
 std::vector<std::int64_t> InputReader::lineNumbersAt(std::vector<std::int64_t> offsets) {
   std::sort(offsets.begin(), offsets.end());
-  std::vector<std::int64_t> lines;
-  lines.reserve(offsets.size());
   if (!rewind()) {
-    return lines;
+    return {};
   }
-  // Walks the lines; a line ends at the offset behind its line end.
-  std::int64_t line = 1;
-  for (const std::int64_t offset : offsets) {
-    while (textOffset() <= offset && !(pos_ == end_ && !refill())) {
-      const auto* lineEnd =
-          static_cast<const char*>(std::memchr(pos_, '\n', static_cast<std::size_t>(end_ - pos_)));
-      if (lineEnd == nullptr) {
-        pos_ = end_;
-      } else if (textOffsetAt(lineEnd) < offset) {
-        pos_ = lineEnd + 1;
-        ++line;
-      } else {
-        break;
-      }
-    }
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-void InputReader::keepLineHead(const char* discardEnd) {
-  const char* newline = lastNewline(buffer_.data(), discardEnd);
-  const char* start = newline != nullptr ? newline + 1 : buffer_.data();
-  if (newline == nullptr && lineHeadKept_) {
-    return;  // the line began before this buffer; its head is kept already
-  }
-  lineHeadKept_ = start != discardEnd;
-  if (lineHeadKept_) {
-    lineHead_.assign(start, std::min(kLineHeadLength, static_cast<std::size_t>(end_ - start)));
-  }
-}
-
-std::string InputReader::lineHeadAt(const char* position) const {
-  const char* newline = lastNewline(buffer_.data(), position);
-  if (newline == nullptr && lineHeadKept_) {
-    return lineHead_;
-  }
-  const char* start = newline != nullptr ? newline + 1 : buffer_.data();
-  return std::string(start, std::min(kLineHeadLength, static_cast<std::size_t>(end_ - start)));
+  return lineNumbersFrom(offsets, [this] { return skipPastLineEnd(); });
 }
 
 void InputReader::noteFailure(const char* token) {
   FailedToken failure;
   failure.offset = textOffsetAt(token);
-  failure.lineStartsWithNumber = numberConversionResult(lineHeadAt(token).c_str()) == 1;
+  failure.lineStartsWithNumber =
+      numberConversionResult(lineHead_.at(buffered(), token).c_str()) == 1;
   failure.text = quoteAhead(token - pos_);  // may read on: `token` is not used after it
-  firstFailure_ = std::move(failure);
+  faults_.firstFailure = std::move(failure);
 }
 
 bool InputReader::readLine(std::string& line) {
@@ -430,8 +315,7 @@ bool InputReader::readLine(std::string& line) {
     if (pos_ == end_ && !refill()) {
       return !line.empty();
     }
-    const auto* lineEnd =
-        static_cast<const char*>(std::memchr(pos_, '\n', static_cast<std::size_t>(end_ - pos_)));
+    const char* lineEnd = nextNewline(pos_, end_);
     if (lineEnd != nullptr) {
       line.append(pos_, lineEnd + 1);
       pos_ = lineEnd + 1;
@@ -443,15 +327,17 @@ bool InputReader::readLine(std::string& line) {
 }
 
 void InputReader::skipLine() {
+  skipPastLineEnd();
+}
+
+std::optional<std::int64_t> InputReader::skipPastLineEnd() {
   for (;;) {
     if (pos_ == end_ && !refill()) {
-      return;
+      return std::nullopt;
     }
-    const auto* lineEnd =
-        static_cast<const char*>(std::memchr(pos_, '\n', static_cast<std::size_t>(end_ - pos_)));
-    if (lineEnd != nullptr) {
+    if (const char* lineEnd = nextNewline(pos_, end_)) {
       pos_ = lineEnd + 1;
-      return;
+      return textOffsetAt(lineEnd);
     }
     pos_ = end_;
   }

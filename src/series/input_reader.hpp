@@ -2,10 +2,10 @@
 // reads them, offered as lines and as number tokens with stream-conversion semantics.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <span>
@@ -14,66 +14,26 @@
 #include <utility>
 #include <vector>
 
+#include "byte_source.hpp"
 #include "number_scan.hpp"
+#include "read_faults.hpp"
+#include "read_settings.hpp"
 #include "row_scan.hpp"
 
 namespace skarvel {
-
-// Where the input's bytes come from: an open file (not owned), or bytes in memory, which tests
-// feed as literal text.
-class ByteSource {
- public:
-  static ByteSource ofFile(std::FILE* file) { return ByteSource(file, {}); }
-  static ByteSource ofBytes(std::string_view bytes) { return ByteSource(nullptr, bytes); }
-
-  // Reads up to `capacity` bytes into `into`; fewer only at the end or on an error.
-  std::size_t read(char* into, std::size_t capacity);
-  // Repositions to the first byte. False when the source cannot be repositioned.
-  bool rewind();
-  // Repositions to byte `offset` from the start. False when the source cannot be repositioned.
-  bool seek(std::int64_t offset);
-  // True after a read error (not at a plain end).
-  bool failed() const { return failed_; }
-  // The system's error number of the read error.
-  int errorNumber() const { return errorNumber_; }
-  // Bytes read so far.
-  std::uint64_t bytesRead() const { return bytesRead_; }
-
- private:
-  ByteSource(std::FILE* file, std::string_view bytes) : file_(file), bytes_(bytes) {}
-
-  std::FILE* file_;
-  std::string_view bytes_;
-  std::size_t offset_ = 0;
-  std::uint64_t bytesRead_ = 0;
-  bool failed_ = false;
-  int errorNumber_ = 0;
-};
-
-// A token at which a number conversion failed before the end of the input.
-struct FailedToken {
-  std::int64_t offset = 0;  // where it starts in the text read (see InputReader::textOffset)
-  std::string text;         // the token, cut to a short quote
-  bool lineStartsWithNumber = false;
-};
-
-// The first place where something of a kind happened, and how often it happened.
-struct Occurrence {
-  std::int64_t firstOffset = 0;  // in the text read (see InputReader::textOffset)
-  std::string quote;
-  std::int64_t count = 0;
-};
 
 // Reads a file as text the way text mode on Windows reads it, on every platform: CR LF reads as
 // LF and a Ctrl-Z byte ends the input. Reads in large blocks; offers whole lines, white-space
 // separated number tokens with stream-conversion semantics, and a rewind.
 class InputReader {
  public:
-  explicit InputReader(ByteSource source);
+  // A reader of `source` in blocks of settings.blockBytes (at least one byte), plain rows read
+  // as settings.rowScan says, settings.missingTexts taken for missing values.
+  explicit InputReader(ByteSource source, ReadSettings settings = {});
   // A reader of text already in memory: the first `size` bytes of `text`, which holds at least
   // kReadPadding bytes more. Reads nothing from anywhere else; releaseText() gives the memory
   // back for the next text.
-  static InputReader overText(std::vector<char> text, std::size_t size);
+  static InputReader overText(std::vector<char> text, std::size_t size, ReadSettings settings);
   std::vector<char> releaseText() && { return std::move(buffer_); }
 
   // Reads the next line, line end included, into `line` (replacing its content). False when
@@ -110,21 +70,13 @@ class InputReader {
   // not, or the row is of another shape; then nothing is consumed and the row is read field by
   // field.
   bool readPlainRow(std::array<std::int32_t, 4>& stamp, std::span<double> values) {
-    const char* next = scanDataRow(pos_, end_, stamp, values, rowScanKind_);
+    const char* next = scanDataRow(pos_, end_, stamp, values, settings_.rowScan);
     if (next == nullptr) {
       return false;
     }
     pos_ = next;
     return true;
   }
-  // How readPlainRow reads (the scalar kind unless set).
-  void setRowScanKind(RowScanKind kind) { rowScanKind_ = kind; }
-  RowScanKind rowScanKind() const { return rowScanKind_; }
-
-  // The texts that mark a missing value in place of a number (such as "NA"), for readValue.
-  // Looked at only where a conversion fails.
-  void setMissingTexts(std::vector<std::string> texts) { missingTexts_ = std::move(texts); }
-  const std::vector<std::string>& missingTexts() const { return missingTexts_; }
   // What readValue gives for a missing text: at or below every missing-value threshold.
   static constexpr double kMissingTokenValue = -9999.0;
 
@@ -139,11 +91,11 @@ class InputReader {
   // again from its start, so it is called once reading is done; the position is lost.
   std::vector<std::int64_t> lineNumbersAt(std::vector<std::int64_t> offsets);
   // The first failed conversion, if any; the end of the input is no failure.
-  const std::optional<FailedToken>& firstFailure() const { return firstFailure_; }
+  const std::optional<FailedToken>& firstFailure() const { return faults_.firstFailure; }
   // Values read across a line end: the line that ended too early, and how many times.
-  const Occurrence& linesCrossed() const { return linesCrossed_; }
+  const Occurrence& linesCrossed() const { return faults_.linesCrossed; }
   // Rows with text after their values: the first, and how many.
-  const Occurrence& extraText() const { return extraText_; }
+  const Occurrence& extraText() const { return faults_.extraText; }
   // True when the input has ended: nothing but what was read is left.
   bool atEnd();
 
@@ -174,6 +126,9 @@ class InputReader {
  private:
   bool skipSpace();
   bool refill();
+  // Skips to behind the next line end; gives its text offset, or nothing at the end of the
+  // input.
+  std::optional<std::int64_t> skipPastLineEnd();
   // Skips white space and scans one number with `scan`, refilling when it reaches the end of
   // the buffered text. With `missingAllowed`, a failed token that is a missing text is taken.
   template <typename Number, typename Scan>
@@ -184,6 +139,13 @@ class InputReader {
   MissingText takeMissingText();
   // Bytes the buffer can hold as text, without the sentinel and padding behind it.
   std::size_t capacity() const { return buffer_.size() - kReadPadding; }
+  // The room a refill leaves behind the text it keeps, or else grows the buffer for: half a
+  // block, and at least a held CR and one byte more.
+  std::size_t refillRoom() const { return std::max<std::size_t>(settings_.blockBytes / 2, 2); }
+  // The buffered text, from the buffer's first byte.
+  std::string_view buffered() const {
+    return {buffer_.data(), static_cast<std::size_t>(end_ - buffer_.data())};
+  }
   std::size_t readBlock(char* into, std::size_t size);
   std::size_t translateTextMode(char* data, std::size_t size);
   void clearBuffer();
@@ -197,11 +159,8 @@ class InputReader {
   std::int64_t textOffsetAt(const char* position) const {
     return textBefore_ + (position - buffer_.data());
   }
-  // The start of the line that holds `position`, as text of a few hundred bytes at most.
-  std::string lineHeadAt(const char* position) const;
-  void keepLineHead(const char* discardEnd);
 
-  InputReader(ByteSource source, std::vector<char> buffer);
+  InputReader(ByteSource source, std::vector<char> buffer, ReadSettings settings);
 
   ByteSource source_;
   std::vector<char> buffer_;
@@ -212,16 +171,10 @@ class InputReader {
   bool translated_ = false;  // a CR LF was read as LF, or a Ctrl-Z ended the input
   // Text read before the buffer's first byte.
   std::int64_t textBefore_ = 0;
-  // The start of the line at the front of the buffer when that line began in text no longer
-  // buffered.
-  std::string lineHead_;
-  bool lineHeadKept_ = false;
-  std::optional<FailedToken> firstFailure_;
-  Occurrence linesCrossed_;
-  Occurrence extraText_;
+  LineHead lineHead_;
+  ReadFaults faults_;
   std::function<void()> blockObserver_;
-  std::vector<std::string> missingTexts_;
-  RowScanKind rowScanKind_ = RowScanKind::scalar;
+  ReadSettings settings_;
 };
 
 }  // namespace skarvel

@@ -50,16 +50,25 @@ const char* behindLineEnd(const char* p) {
   return *p == '\n' ? p + 1 : nullptr;
 }
 
-// Every scan stops at the NUL at the end of the text, and a NUL is no part of a plain row, so
-// the text's end needs no check of its own.
-const char* scanRowScalar(const char* text, std::array<std::int32_t, 4>& stamp,
-                          std::span<double> values) {
+// scanStamp, for the row scans to inline: a call per row would cost as much as a field.
+inline const char* readStamp(const char* text, std::array<std::int32_t, 4>& stamp) {
   const char* p = skipBlanks(text);
   for (std::int32_t& field : stamp) {
     p = scanToken(p, field, scanInt32);
     if (p == nullptr) {
       return nullptr;
     }
+  }
+  return p;
+}
+
+// Every scan stops at the NUL at the end of the text, and a NUL is no part of a plain row, so
+// the text's end needs no check of its own.
+const char* scanRowScalar(const char* text, std::array<std::int32_t, 4>& stamp,
+                          std::span<double> values) {
+  const char* p = readStamp(text, stamp);
+  if (p == nullptr) {
+    return nullptr;
   }
   for (double& value : values) {
     p = scanToken(p, value, scanDoublePadded);
@@ -161,8 +170,8 @@ SKARVEL_AVX2 inline std::uint64_t sixteenDigitsValue(__m128i digits) {
   return std::uint64_t{high} * 100000000 + low;
 }
 
-// A token of at most kShortToken bytes that is an optional sign, digits and at most one point
-// (none for an integer): its digits as an integer and how many of them follow the point.
+// A token of at most kShortToken bytes that is an optional sign, digits and at most one point:
+// its digits as an integer and how many of them follow the point.
 struct ShortDecimal {
   std::uint64_t mantissa = 0;
   int fractionDigits = 0;
@@ -170,7 +179,7 @@ struct ShortDecimal {
   bool ok = false;
 };
 
-SKARVEL_AVX2 inline ShortDecimal readShortDecimal(__m128i head, int length, bool pointAllowed) {
+SKARVEL_AVX2 inline ShortDecimal readShortDecimal(__m128i head, int length) {
   const __m128i index = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
   const __m128i inToken = _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(length)), index);
   const __m128i offsets = _mm_sub_epi8(head, _mm_set1_epi8('0'));
@@ -183,7 +192,7 @@ SKARVEL_AVX2 inline ShortDecimal readShortDecimal(__m128i head, int length, bool
   const std::uint32_t signBit = first == '-' || first == '+' ? 1 : 0;
   ShortDecimal decimal;
   decimal.ok = digitBits != 0 && (digitBits | pointBits | signBit) == tokenBits &&
-               (pointBits & (pointBits - 1)) == 0 && (pointAllowed || pointBits == 0);
+               (pointBits & (pointBits - 1)) == 0;
   if (!decimal.ok) {
     return decimal;
   }
@@ -201,20 +210,6 @@ SKARVEL_AVX2 inline ShortDecimal readShortDecimal(__m128i head, int length, bool
   return decimal;
 }
 
-SKARVEL_AVX2 inline bool readStampField(const char* p, std::int32_t& field) {
-  const TokenHead head = tokenHead(p);
-  if (head.length <= kShortToken) {
-    const ShortDecimal decimal = readShortDecimal(head.bytes, head.length, false);
-    constexpr std::uint64_t kLargest = 0x7FFFFFFF;
-    if (decimal.ok && decimal.mantissa <= kLargest + (decimal.negative ? 1 : 0)) {
-      const auto magnitude = static_cast<std::int64_t>(decimal.mantissa);
-      field = static_cast<std::int32_t>(decimal.negative ? -magnitude : magnitude);
-      return true;
-    }
-  }
-  return scanToken(p, field, scanInt32) != nullptr;
-}
-
 // Gives `magnitude` the sign bit when `negative`, without a branch: signs come at random.
 inline double withSign(double magnitude, bool negative) {
   return std::bit_cast<double>(std::bit_cast<std::uint64_t>(magnitude) |
@@ -226,7 +221,7 @@ inline double withSign(double magnitude, bool negative) {
 SKARVEL_AVX2 inline bool readQuotient(const char* p, double& numerator, double& divisor) {
   const TokenHead head = tokenHead(p);
   if (head.length <= kShortToken) {
-    const ShortDecimal decimal = readShortDecimal(head.bytes, head.length, true);
+    const ShortDecimal decimal = readShortDecimal(head.bytes, head.length);
     if (decimal.ok) {
       // At most 15 digits: below 2^53, so the conversion is exact.
       numerator = withSign(static_cast<double>(decimal.mantissa), decimal.negative);
@@ -261,17 +256,16 @@ SKARVEL_AVX2 inline bool readGroup(TokenWalk& walk, std::size_t count, __m256d& 
   return ok;
 }
 
-// Four values at a time, their divisions in one instruction; a last group of fewer is divided
-// the same way and stored under a mask.
+// The stamp as scanStamp reads it (faster on narrow rows than reading its fields from the walk),
+// then four values at a time, their divisions in one instruction; a last group of fewer is
+// divided the same way and stored under a mask.
 SKARVEL_AVX2 const char* scanRowAvx2(const char* text, std::array<std::int32_t, 4>& stamp,
                                      std::span<double> values) {
-  TokenWalk walk(text);
-  for (std::int32_t& field : stamp) {
-    const char* token = walk.next();
-    if (walk.atLineEnd() || !readStampField(token, field)) {
-      return nullptr;
-    }
+  const char* afterStamp = readStamp(text, stamp);
+  if (afterStamp == nullptr) {
+    return nullptr;
   }
+  TokenWalk walk(afterStamp);
   std::size_t i = 0;
   __m256d group;
   for (; i + 4 <= values.size(); i += 4) {
@@ -296,6 +290,10 @@ SKARVEL_AVX2 const char* scanRowAvx2(const char* text, std::array<std::int32_t, 
 #endif
 
 }  // namespace
+
+const char* scanStamp(const char* text, std::array<std::int32_t, 4>& stamp) {
+  return readStamp(text, stamp);
+}
 
 bool rowScanKindAvailable(RowScanKind kind) {
   static const bool avx2 = platform::cpuHasAvx2();

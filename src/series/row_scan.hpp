@@ -20,6 +20,13 @@ bool rowScanKindAvailable(RowScanKind kind);
 // fast as the AVX2 kind wherever that is available.
 RowScanKind bestRowScanKind();
 
+// Reads the stamp of the row at `text`: optional blanks or tabs, then four tokens, each consumed
+// whole by a successful scanInt32 and followed by blanks or tabs or the line end, as scanDataRow
+// reads them. Gives the position behind the blanks or tabs after the fourth, or nullptr when the
+// row starts otherwise. The text ends in a byte that ends no digit run (such as a line end or a
+// NUL).
+const char* scanStamp(const char* text, std::array<std::int32_t, 4>& stamp);
+
 // Reads the data row at `text`: four integer fields, then values.size() numbers, then the line
 // end. Gives the position behind the row's '\n', or nullptr when the row is not plain; then the
 // stamp and the values hold nothing to rely on, and the caller reads the row field by field.

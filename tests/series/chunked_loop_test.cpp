@@ -11,7 +11,9 @@
 
 #include "averages_file.hpp"
 #include "averaging.hpp"
+#include "close_writer.hpp"
 #include "input_reader.hpp"
+#include "read_settings.hpp"
 #include "text_writer.hpp"
 
 namespace skarvel {
@@ -24,20 +26,11 @@ constexpr std::array kOutputs = {ChunkOutput{Period::day, FileLayout::classic},
 // The rows of every output and the progress marks, written as the run driver writes them.
 class RecordingSink final : public ChunkSink {
  public:
-  explicit RecordingSink(const SummaryRules& rules) : rules_(rules) {
-    for (std::size_t i = 0; i < kOutputs.size(); ++i) {
-      rows_.push_back(TextWriter::collecting());
-    }
-  }
+  explicit RecordingSink(const SummaryRules& rules) : closes_(rowOutputs(), marks_, rules) {}
 
   void periodClosed(Period period, const RecordStamp& stamp,
                     const Accumulators& accumulators) override {
-    for (std::size_t i = 0; i < kOutputs.size(); ++i) {
-      if (kOutputs[i].period == period) {
-        writeRowIn(kOutputs[i].layout, rows_[i], stamp, accumulators, period, rules_);
-      }
-    }
-    writeProgressMark(marks_, period, stamp);
+    closes_.write(period, stamp, accumulators);
   }
   bool healthy() const override { return true; }
   void writeRows(std::size_t output, std::string_view rows) override { rows_[output].write(rows); }
@@ -50,9 +43,20 @@ class RecordingSink final : public ChunkSink {
   int chunks = 0;
 
  private:
-  const SummaryRules& rules_;
+  // One collecting writer per output.
+  std::vector<RowOutput> rowOutputs() {
+    rows_.reserve(kOutputs.size());
+    std::vector<RowOutput> outputs;
+    for (const ChunkOutput& output : kOutputs) {
+      rows_.push_back(TextWriter::collecting());
+      outputs.push_back({output.period, output.layout, rows_.back()});
+    }
+    return outputs;
+  }
+
   std::vector<TextWriter> rows_;
   TextWriter marks_ = TextWriter::collecting();
+  CloseWriter closes_;
 };
 
 struct Reading {
@@ -68,12 +72,18 @@ struct ReadingRules {
   std::int32_t columns = 2;
   SummaryRules rules{};
   std::vector<std::string> missingTexts;
+
+  ReadSettings settings(std::size_t chunkBytes = kDefaultChunkBytes) const {
+    ReadSettings settings;
+    settings.chunkBytes = chunkBytes;
+    settings.missingTexts = missingTexts;
+    return settings;
+  }
 };
 
 // The record loop alone over `text`.
 void readOnOneThread(const std::string& text, const ReadingRules& setup, Reading& reading) {
-  InputReader input(ByteSource::ofBytes(text));
-  input.setMissingTexts(setup.missingTexts);
+  InputReader input(ByteSource::ofBytes(text), setup.settings());
   runRecordLoop(input, reading.state, setup.rules, reading.sink);
 }
 
@@ -81,11 +91,11 @@ void readOnOneThread(const std::string& text, const ReadingRules& setup, Reading
 // reads.
 void readInChunks(const std::string& text, const ReadingRules& setup, std::size_t chunkBytes,
                   unsigned workers, Reading& reading) {
-  InputReader input(ByteSource::ofBytes(text));
-  input.setMissingTexts(setup.missingTexts);
+  const ReadSettings settings = setup.settings(chunkBytes);
+  InputReader input(ByteSource::ofBytes(text), settings);
   ASSERT_TRUE(input.seekTo(0));
   reading.resumedAt = runChunkedLoop(input, 0, reading.state, setup.rules, kOutputs, reading.sink,
-                                     {workers, chunkBytes});
+                                     workers, settings);
   ASSERT_FALSE(input.failed());
   ASSERT_TRUE(input.seekTo(reading.resumedAt));
   runRecordLoop(input, reading.state, setup.rules, reading.sink);
@@ -104,7 +114,7 @@ void expectSamePeriod(const PeriodValues& expected, const PeriodValues& actual,
 }
 
 // What the readings made of the text. `atHandover`: `actual` stopped where the record loop is
-// to go on, `expected` at the end of that text, which only sets the error flag.
+// to go on, `expected` at the end of that text, which only marks the row unreadable.
 void expectSameReading(const Reading& expected, const Reading& actual, const std::string& what,
                        bool atHandover = false) {
   const RecordLoopState& e = expected.state;
@@ -115,7 +125,7 @@ void expectSameReading(const Reading& expected, const Reading& actual, const std
   EXPECT_EQ(a.daysSinceMonthClose, e.daysSinceMonthClose) << what;
   EXPECT_EQ(a.endedInsideValues, e.endedInsideValues) << what;
   if (!atHandover) {
-    EXPECT_EQ(a.errorFlag, e.errorFlag) << what;
+    EXPECT_EQ(a.rowUnreadable, e.rowUnreadable) << what;
   }
   EXPECT_EQ(a.stamp.year, e.stamp.year) << what;
   EXPECT_EQ(a.stamp.month, e.stamp.month) << what;
@@ -267,7 +277,7 @@ TEST(ChunkedLoop, ReadsCleanTextAsTheRecordLoopDoes) {
 
 TEST(ChunkedLoop, KeepsEveryStatisticAndCloseHour) {
   std::vector<std::string> hours0To23;
-  for (std::string row : rowsOf(90, 4)) {
+  for (const std::string& row : rowsOf(90, 4)) {
     const std::size_t hourEnd = row.find(' ', row.find(' ', row.find(' ') + 1) + 1) + 1;
     const std::size_t valuesStart = row.find(' ', hourEnd);
     const int hour = std::stoi(row.substr(hourEnd, valuesStart - hourEnd));
@@ -355,12 +365,12 @@ TEST(ChunkedLoop, HandsTheChunkOfAFaultToTheRecordLoop) {
         }
 
         // What the chunks committed is what the record loop makes of the text up to there.
-        InputReader input(ByteSource::ofBytes(text));
-        input.setMissingTexts(setup.missingTexts);
+        const ReadSettings settings = setup.settings(size.bytes);
+        InputReader input(ByteSource::ofBytes(text), settings);
         Reading committed(setup.columns, setup.rules);
         ASSERT_TRUE(input.seekTo(0));
         committed.resumedAt = runChunkedLoop(input, 0, committed.state, setup.rules, kOutputs,
-                                             committed.sink, {size.workers, size.bytes});
+                                             committed.sink, size.workers, settings);
         Reading prefix(setup.columns, setup.rules);
         readOnOneThread(text.substr(0, static_cast<std::size_t>(committed.resumedAt)), setup,
                         prefix);

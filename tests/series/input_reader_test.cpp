@@ -15,8 +15,25 @@
 namespace skarvel {
 namespace {
 
-std::vector<std::string> linesOf(const std::string& bytes) {
-  InputReader reader(ByteSource::ofBytes(bytes));
+// Block sizes that put a block boundary at every place of the small inputs below.
+std::vector<std::size_t> smallBlocks(std::size_t largest) {
+  std::vector<std::size_t> blocks;
+  for (std::size_t bytes = 1; bytes <= largest; ++bytes) {
+    blocks.push_back(bytes);
+  }
+  return blocks;
+}
+
+ReadSettings inBlocksOf(std::size_t bytes, std::vector<std::string> missingTexts = {}) {
+  ReadSettings settings;
+  settings.blockBytes = bytes;
+  settings.missingTexts = std::move(missingTexts);
+  return settings;
+}
+
+std::vector<std::string> linesOf(const std::string& bytes,
+                                 std::size_t blockBytes = kDefaultBlockBytes) {
+  InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(blockBytes));
   std::vector<std::string> lines;
   std::string line;
   while (reader.readLine(line)) {
@@ -42,52 +59,51 @@ TEST(InputReader, ReadsTextModeLikeWindows) {
   EXPECT_EQ(linesOf("end\r"), (std::vector<std::string>{"end\r"}));
 }
 
-TEST(InputReader, JoinsCrLfSplitAcrossBlocks) {
-  // The first block ends between CR and LF.
-  const std::string first((std::size_t{1} << 20) - 1, 'x');
-  const auto lines = linesOf(first + "\r\nnext\r\n");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], first + "\n");
-  EXPECT_EQ(lines[1], "next\n");
-}
-
-TEST(InputReader, ReadsLinesLongerThanItsBlocks) {
-  const std::string huge(3'000'000, '7');
-  EXPECT_EQ(linesOf(huge + "\nx\n"), (std::vector<std::string>{huge + "\n", "x\n"}));
+TEST(InputReader, ReadsAcrossBlocksAsInOne) {
+  // CR LF split between blocks, a lone CR at a block's end, lines and a token longer than the
+  // buffer (the token reads as infinity).
+  const std::string longLine(100, '7');
+  const std::string longToken = "1" + std::string(400, '0');
+  const std::string bytes = "xxxxx\r\nnext\r\nCR\ralone\n" + longLine + "\n  " + longToken + " 2\n";
+  const std::vector<std::string> expected = {"xxxxx\n", "next\n", "CR\ralone\n", longLine + "\n",
+                                             "  " + longToken + " 2\n"};
+  for (const std::size_t block : smallBlocks(40)) {
+    EXPECT_EQ(linesOf(bytes, block), expected) << "blocks of " << block;
+    InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(block));
+    for (int i = 0; i < 4; ++i) {
+      reader.skipLine();
+    }
+    double value = 0.0;
+    ASSERT_TRUE(reader.readDouble(value)) << block;
+    EXPECT_TRUE(std::isinf(value)) << block;
+    ASSERT_TRUE(reader.readDouble(value)) << block;
+    EXPECT_EQ(value, 2.0) << block;
+  }
 }
 
 TEST(InputReader, ReadsTokensAcrossLinesAndBlocks) {
-  std::string text;
+  std::string bytes;
   double expectedSum = 0.0;
-  for (int i = 0; i < 200000; ++i) {
-    text += std::to_string(i) + ".25 ";
+  for (int i = 0; i < 300; ++i) {
+    bytes += std::to_string(i) + ".25 ";
     expectedSum += i + 0.25;
     if (i % 7 == 0) {
-      text += "\r\n";
+      bytes += "\r\n";
     }
   }
-  const std::string bytes = text;
-  InputReader reader(ByteSource::ofBytes(bytes));
-  double sum = 0.0;
-  double value = 0.0;
-  int count = 0;
-  while (reader.readDouble(value)) {
-    sum += value;
-    ++count;
+  for (const std::size_t block :
+       {std::size_t{1}, std::size_t{7}, std::size_t{64}, kDefaultBlockBytes}) {
+    InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(block));
+    double sum = 0.0;
+    double value = 0.0;
+    int count = 0;
+    while (reader.readDouble(value)) {
+      sum += value;
+      ++count;
+    }
+    EXPECT_EQ(count, 300) << block;
+    EXPECT_EQ(sum, expectedSum) << block;
   }
-  EXPECT_EQ(count, 200000);
-  EXPECT_EQ(sum, expectedSum);
-}
-
-TEST(InputReader, ReadsATokenLongerThanItsBuffer) {
-  const std::string digits = "1" + std::string(3'000'000, '0');
-  const std::string bytes = "  " + digits + " 2";
-  InputReader reader(ByteSource::ofBytes(bytes));
-  double value = 0.0;
-  ASSERT_TRUE(reader.readDouble(value));
-  EXPECT_TRUE(std::isinf(value));
-  ASSERT_TRUE(reader.readDouble(value));
-  EXPECT_EQ(value, 2.0);
 }
 
 TEST(InputReader, LeavesWhatAFailedConversionDidNotConsume) {
@@ -134,8 +150,6 @@ TEST(InputReader, RewindsToTheStart) {
 // Where things are: text offsets and their line numbers, the first failed conversion, short rows
 // and text after the values
 
-constexpr std::size_t kBlock = std::size_t{1} << 20;
-
 // Lines of `width`-digit numbers, each its own line number from `first` on, up to at least
 // `bytes` bytes.
 std::string numberedLines(std::int64_t first, int width, std::size_t bytes,
@@ -149,18 +163,10 @@ std::string numberedLines(std::int64_t first, int width, std::size_t bytes,
   return text;
 }
 
-// "1\n" lines, `bytes` bytes of them.
-std::string ones(std::size_t bytes) {
-  std::string text;
-  while (text.size() < bytes) {
-    text += "1\n";
-  }
-  return text;
-}
-
 // The line numbers of `offsets` in `bytes`, found by a reader of their own.
-std::vector<std::int64_t> linesAt(const std::string& bytes, std::vector<std::int64_t> offsets) {
-  InputReader reader(ByteSource::ofBytes(bytes));
+std::vector<std::int64_t> linesAt(const std::string& bytes, std::vector<std::int64_t> offsets,
+                                  std::size_t blockBytes = kDefaultBlockBytes) {
+  InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(blockBytes));
   return reader.lineNumbersAt(std::move(offsets));
 }
 
@@ -176,12 +182,7 @@ TEST(InputReaderLineNumbers, CountLineFeedsOfTheTranslatedText) {
     std::vector<std::int64_t> lines;
   };
   const Case cases[] = {
-      // A line end belongs to its line; the end of the text to the line after the last line end.
-      {"a\nb\nc", {0, 1, 2, 3, 4, 5}, {1, 1, 2, 2, 3, 3}},
-      {"a\nb\n", {4}, {3}},
-      {"a\nb\n", {99}, {3}},              // beyond the end: the last line
       {"a\nb\nc", {4, 0, 2}, {1, 2, 3}},  // in ascending order of the offsets
-      {"a\nb\nc", {2, 2}, {2, 2}},
       // Offsets count CR LF as one byte.
       {"a\r\nb\r\n\r\nc", {0, 1, 2, 4, 5}, {1, 1, 2, 3, 4}},
       {"a\rb\rc\n", {4, 6}, {1, 2}},     // a CR alone ends no line
@@ -190,16 +191,18 @@ TEST(InputReaderLineNumbers, CountLineFeedsOfTheTranslatedText) {
       {"a\n", {}, {}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(linesAt(c.bytes, c.offsets), c.lines) << c.bytes;
+    for (const std::size_t block : {std::size_t{1}, std::size_t{3}, kDefaultBlockBytes}) {
+      EXPECT_EQ(linesAt(c.bytes, c.offsets, block), c.lines) << c.bytes << ", blocks of " << block;
+    }
   }
 }
 
 // Reads the numbers of `bytes` after its first `skip` lines, each of which holds its own line
 // number, and checks where the reader stands behind each: at offset `offsetBehind(line)`, in
-// that line.
-void expectEachNumberInItsLine(const std::string& bytes, int skip,
+// that line; in blocks of `blockBytes`, fewer than the input has.
+void expectEachNumberInItsLine(const std::string& bytes, int skip, std::size_t blockBytes,
                                const std::function<std::int64_t(std::int64_t)>& offsetBehind) {
-  InputReader reader(ByteSource::ofBytes(bytes));
+  InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(blockBytes));
   for (int i = 0; i < skip; ++i) {
     reader.skipLine();
   }
@@ -213,7 +216,7 @@ void expectEachNumberInItsLine(const std::string& bytes, int skip,
     offsets.push_back(reader.textOffset());
   }
   ASSERT_FALSE(reader.firstFailure());
-  ASSERT_GT(reader.bytesRead(), kBlock);
+  ASSERT_GT(reader.bytesRead(), blockBytes);
   const std::vector<std::int64_t> lines = reader.lineNumbersAt(offsets);
   ASSERT_EQ(lines.size(), offsets.size());
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -222,20 +225,22 @@ void expectEachNumberInItsLine(const std::string& bytes, int skip,
 }
 
 TEST(InputReaderLineNumbers, OffsetsAcrossBlocks) {
-  // 9-byte lines: the line 116509 holds the first block's end.
-  expectEachNumberInItsLine(numberedLines(1, 8, kBlock + 1000), 0,
-                            [](std::int64_t line) { return 9 * (line - 1) + 8; });
-  // 9-byte CR LF lines behind a 5-byte one: the first block ends between a CR and its LF.
-  const std::string crLf = "abc\r\n" + numberedLines(2, 7, kBlock + 1000, "\r\n");
-  ASSERT_EQ(crLf.substr(kBlock - 1, 2), "\r\n");
-  expectEachNumberInItsLine(crLf, 1, [](std::int64_t line) { return 4 + 8 * (line - 2) + 7; });
-  // Lines longer than a block.
-  const auto blanks = static_cast<std::int64_t>(3 * kBlock);
+  // 9-byte lines; 9-byte CR LF lines behind a 5-byte one, so blocks end between a CR and its LF;
+  // lines longer than a block.
+  const std::string crLf = "abc\r\n" + numberedLines(2, 7, 100, "\r\n");
+  const std::int64_t blanks = 50;
   const std::string longLines =
-      "1" + std::string(3 * kBlock, ' ') + "\n2\n" + std::string(3 * kBlock, ' ') + "3\n";
-  expectEachNumberInItsLine(longLines, 0, [&](std::int64_t line) {
-    return line == 1 ? 1 : line == 2 ? blanks + 3 : 2 * blanks + 5;
-  });
+      "1" + std::string(blanks, ' ') + "\n2\n" + std::string(blanks, ' ') + "3\n";
+  for (const std::size_t block : smallBlocks(20)) {
+    SCOPED_TRACE("blocks of " + std::to_string(block));
+    expectEachNumberInItsLine(numberedLines(1, 8, 100), 0, block,
+                              [](std::int64_t line) { return 9 * (line - 1) + 8; });
+    expectEachNumberInItsLine(crLf, 1, block,
+                              [](std::int64_t line) { return 4 + 8 * (line - 2) + 7; });
+    expectEachNumberInItsLine(longLines, 0, block, [&](std::int64_t line) {
+      return line == 1 ? 1 : line == 2 ? blanks + 3 : 2 * blanks + 5;
+    });
+  }
 }
 
 struct ExpectedFailure {
@@ -252,8 +257,8 @@ struct FailureCase {
 
 // Reads numbers to the end as the record loop reads them, going on to the next line at a
 // failure.
-void expectFailure(const FailureCase& c) {
-  InputReader reader(ByteSource::ofBytes(c.bytes));
+void expectFailure(const FailureCase& c, std::size_t blockBytes = kDefaultBlockBytes) {
+  InputReader reader(ByteSource::ofBytes(c.bytes), inBlocksOf(blockBytes));
   double value = 0.0;
   while (!reader.atEnd()) {
     if (!reader.readDouble(value)) {
@@ -288,43 +293,20 @@ TEST(InputReaderFirstFailure, NamesLineTokenAndWhetherTheLineIsADataRow) {
   }
 }
 
-TEST(InputReaderFirstFailure, InALineThatBeganInAnEarlierBlock) {
-  const std::string row = "2001 1 1 12 NA\n3\n";
-  const auto lineAfter = [](std::size_t ones) { return static_cast<std::int64_t>(ones / 2) + 1; };
-  // The first block ends inside the row's first number.
-  const std::string inNumber = ones(kBlock - 2) + row;
-  ASSERT_EQ(inNumber.substr(kBlock - 2, 4), "2001");
-  expectFailure({"first block ends in the first number", inNumber,
-                 ExpectedFailure{lineAfter(kBlock - 2), "NA", true}});
-  // The first block ends with the blank before the token.
-  const std::string beforeToken = ones(kBlock - 12) + row;
-  ASSERT_EQ(beforeToken.substr(kBlock - 1, 3), " NA");
-  expectFailure({"first block ends before the token", beforeToken,
-                 ExpectedFailure{lineAfter(kBlock - 12), "NA", true}});
-  // A footer line that starts the second block.
-  expectFailure({"a footer at the block start", ones(kBlock) + "end\n",
-                 ExpectedFailure{lineAfter(kBlock), "end", false}});
-}
-
-// A failed token, or text after the values, that the first block ends in is quoted only as far
-// as that block holds it: the reader quotes from its buffer without refilling it ("N" for "NA",
-// "ta" for "tail"), so the warning names a cut token.
-TEST(InputReaderQuotes, TokenThatGoesOnInTheNextBlock) {
-  const std::string inToken = ones(kBlock - 12) + "2001 1 1 1 NA\n3\n";
-  ASSERT_EQ(inToken.substr(kBlock - 1, 2), "NA");
-  expectFailure({"first block ends inside the token", inToken,
-                 ExpectedFailure{static_cast<std::int64_t>((kBlock - 12) / 2) + 1, "NA", true}});
-
-  std::string tail = "2001 1 1 24 5";
-  tail.append(kBlock - 2 - tail.size(), ' ');
-  tail += "tail\n";
-  InputReader reader(ByteSource::ofBytes(tail));
-  std::int32_t field = 0;
-  double value = 0.0;
-  ASSERT_TRUE(reader.readInt(field) && reader.readInt(field) && reader.readInt(field) &&
-              reader.readInt(field) && reader.readValue(value));
-  reader.skipRowEnd();
-  EXPECT_EQ(reader.extraText().quote, "tail");
+// The line of a failed token began in an earlier block, or the token goes on in the next one:
+// the quote is the whole token all the same, and the line start is judged whole.
+TEST(InputReaderFirstFailure, AcrossBlockBoundaries) {
+  const std::string ones = "1\n1\n1\n1\n1\n";
+  const FailureCase cases[] = {
+      {"in a data row", ones + "2001 1 1 12 NA\n3\n", ExpectedFailure{6, "NA", true}},
+      {"a footer", ones + "end\n", ExpectedFailure{6, "end", false}},
+  };
+  for (const FailureCase& c : cases) {
+    for (const std::size_t block : smallBlocks(40)) {
+      SCOPED_TRACE("blocks of " + std::to_string(block));
+      expectFailure(c, block);
+    }
+  }
 }
 
 // Reads data rows as the record loop does: four stamp integers, then `columns` values, then the
@@ -422,29 +404,24 @@ TEST(InputReaderExtraText, NamesTheFirstRowWithTextAfterItsValues) {
   }
 }
 
-TEST(InputReaderExtraText, BehindABlockBoundary) {
-  // Rows of one value, then a row whose blanks behind its value reach into the second block,
-  // where "tail" follows.
+TEST(InputReaderExtraText, AcrossBlockBoundaries) {
+  // Rows of one value, then a row whose blanks behind its value reach into a later block, where
+  // "tail" follows.
   const std::string row = "2001 1 1 24 5\n";
-  std::string bytes;
-  std::int64_t line = 1;
-  while (bytes.size() + 2 * row.size() < kBlock) {
-    bytes += row;
-    ++line;
+  const std::string bytes = row + row + "2001 1 1 24 5" + std::string(20, ' ') + "tail\n" + row;
+  for (const std::size_t block : smallBlocks(60)) {
+    InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(block));
+    expectOccurrence(bytes, readRows(reader, 1).extraText(),
+                     {"text behind a boundary", bytes, 1, {3, "tail", 1}});
   }
-  bytes += "2001 1 1 24 5";
-  bytes.append(kBlock + 2 - bytes.size(), ' ');
-  bytes += "tail\n" + row;
-  InputReader reader(ByteSource::ofBytes(bytes));
-  expectOccurrence(bytes, readRows(reader, 1).extraText(),
-                   {"text behind the boundary", bytes, 1, {line, "tail", 1}});
 }
 
 TEST(InputReaderBlocks, CountsBytesAndTellsEachBlock) {
+  constexpr std::size_t kBlock = 64;
   const std::string empty;
   const std::string row = "2001 1 1 24 5\n";
   const std::string small = numberedLines(1, 8, kBlock - 9);
-  const std::string large = numberedLines(1, 8, 3 * kBlock + 100);
+  const std::string large = numberedLines(1, 8, 3 * kBlock + 10);
   struct Case {
     const std::string& bytes;
     std::vector<std::uint64_t> seen;  // bytesRead() at each block
@@ -456,7 +433,7 @@ TEST(InputReaderBlocks, CountsBytesAndTellsEachBlock) {
       {large, {kBlock, 2 * kBlock, 3 * kBlock, large.size()}},
   };
   for (const Case& c : cases) {
-    InputReader reader(ByteSource::ofBytes(c.bytes));
+    InputReader reader(ByteSource::ofBytes(c.bytes), inBlocksOf(kBlock));
     std::vector<std::uint64_t> seen;
     reader.onBlock([&] { seen.push_back(reader.bytesRead()); });
     EXPECT_EQ(reader.bytesRead(), 0u);
@@ -520,22 +497,23 @@ std::vector<std::string> everythingRead(InputReader& reader) {
 TEST(InputReader, ReadsAFileAsItReadsTheSameBytesInMemory) {
   // A header, rows in LF and CR LF, a CR LF split between the first two blocks, a lone CR,
   // a row without values, and a Ctrl-Z before bytes that are never read.
+  constexpr std::size_t kBlock = 256;
   std::string bytes = "title line\r\nyear month day hour q\n";
-  for (int i = 0; bytes.size() < (std::size_t{1} << 20) - 40; ++i) {
+  for (int i = 0; bytes.size() < kBlock - 40; ++i) {
     bytes += "2001 1 " + std::to_string(i % 28 + 1) + " " + std::to_string(i % 24 + 1) + " " +
              std::to_string(i) + ".5" + (i % 3 == 0 ? "\r\n" : "\n");
   }
-  const std::size_t blanks = (std::size_t{1} << 20) - 1 - bytes.size();
+  const std::size_t blanks = kBlock - 1 - bytes.size();
   bytes.append(blanks, ' ');
   bytes +=
       "\r\n2001 2 1 24 -9999\rx 7\n2001 2 2 24\n2001 2 3 24 1e3 oops\r\n\x1A"
       "2001 2 4 24 5\n";
-  ASSERT_EQ(bytes[(std::size_t{1} << 20) - 1], '\r');
+  ASSERT_EQ(bytes[kBlock - 1], '\r');
 
-  InputReader inMemory(ByteSource::ofBytes(bytes));
+  InputReader inMemory(ByteSource::ofBytes(bytes), inBlocksOf(kBlock));
   const std::vector<std::string> fromMemory = everythingRead(inMemory);
   const platform::FileHandle file = testing::fileWith(bytes);
-  InputReader fromFileReader(ByteSource::ofFile(file.get()));
+  InputReader fromFileReader(ByteSource::ofFile(file.get()), inBlocksOf(kBlock));
   const std::vector<std::string> fromFile = everythingRead(fromFileReader);
 
   EXPECT_EQ(fromFile, fromMemory);
@@ -555,8 +533,8 @@ TEST(InputReader, ReadsAFileAsItReadsTheSameBytesInMemory) {
 
 TEST(InputReader, ReadsMissingTextsWhereANumberFails) {
   const std::string bytes = "1 NA\t2 nan\n- NA\nNAN";
-  InputReader reader(ByteSource::ofBytes(bytes));
-  reader.setMissingTexts({"NA", "nan", "-"});
+  InputReader reader(ByteSource::ofBytes(bytes),
+                     inBlocksOf(kDefaultBlockBytes, {"NA", "nan", "-"}));
   std::vector<double> values;
   double value = 0.0;
   while (reader.readValue(value)) {
@@ -572,39 +550,30 @@ TEST(InputReader, ReadsMissingTextsWhereANumberFails) {
 TEST(InputReader, MissingTextsMatchWholeTokensOnly) {
   for (const std::string bytes : {"NA,", "-NA", "NAx", "xNA"}) {
     const std::string text = bytes + " 5";  // the source only views its bytes
-    InputReader reader(ByteSource::ofBytes(text));
-    reader.setMissingTexts({"NA"});
+    InputReader reader(ByteSource::ofBytes(text), inBlocksOf(kDefaultBlockBytes, {"NA"}));
     double value = 0.0;
     EXPECT_FALSE(reader.readValue(value)) << bytes;
     ASSERT_TRUE(reader.firstFailure()) << bytes;
   }
   // Stamp fields are integers, never missing texts.
-  InputReader reader(ByteSource::ofBytes("NA 1"));
-  reader.setMissingTexts({"NA"});
+  InputReader reader(ByteSource::ofBytes("NA 1"), inBlocksOf(kDefaultBlockBytes, {"NA"}));
   std::int32_t year = 0;
   EXPECT_FALSE(reader.readInt(year));
 }
 
 TEST(InputReader, MissingTextAcrossABlockBoundary) {
-  // The first block of 1 MiB ends inside "nan"; the next token is the last of the bytes.
-  std::string bytes;
-  while (bytes.size() < (std::size_t{1} << 20) - 8) {
-    bytes += "1 ";
+  const std::string bytes = "1 1 1 1 nan 7";
+  const double m = InputReader::kMissingTokenValue;
+  for (const std::size_t block : smallBlocks(14)) {
+    InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(block, {"nan"}));
+    std::vector<double> values;
+    double value = 0.0;
+    while (reader.readValue(value)) {
+      values.push_back(value);
+    }
+    EXPECT_FALSE(reader.firstFailure()) << block;
+    EXPECT_EQ(values, (std::vector<double>{1, 1, 1, 1, m, 7})) << block;
   }
-  bytes.resize((std::size_t{1} << 20) - 2, ' ');
-  bytes += "nan 7";
-  InputReader reader(ByteSource::ofBytes(bytes));
-  reader.setMissingTexts({"nan"});
-  std::vector<double> values;
-  double value = 0.0;
-  while (reader.readValue(value)) {
-    values.push_back(value);
-  }
-  EXPECT_FALSE(reader.firstFailure());
-  ASSERT_EQ(values.size(), (std::size_t{1} << 19) - 4 + 2);
-  EXPECT_EQ(values[values.size() - 3], 1.0);
-  EXPECT_EQ(values[values.size() - 2], InputReader::kMissingTokenValue);
-  EXPECT_EQ(values.back(), 7.0);
 }
 
 }  // namespace

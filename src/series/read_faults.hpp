@@ -1,0 +1,80 @@
+// What the warnings of a run need from its reading: the first failed conversion, the rows whose
+// values ran into the next line and the rows with text after their values, each where it
+// happened, and the line numbers of those places.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace skarvel {
+
+// A token at which a number conversion failed before the end of the input.
+struct FailedToken {
+  std::int64_t offset = 0;  // where it starts in the text read (see InputReader::textOffset)
+  std::string text;         // the token, cut to a short quote
+  bool lineStartsWithNumber = false;
+};
+
+// The first place where something of a kind happened, and how often it happened.
+struct Occurrence {
+  std::int64_t firstOffset = 0;  // in the text read (see InputReader::textOffset)
+  std::string quote;
+  std::int64_t count = 0;
+
+  // Counts one more at `offset`; true for the first, whose offset is kept.
+  bool note(std::int64_t offset) {
+    if (count++ != 0) {
+      return false;
+    }
+    firstOffset = offset;
+    return true;
+  }
+};
+
+// Everything the reading noted for the warnings.
+struct ReadFaults {
+  std::optional<FailedToken> firstFailure;  // the end of the input is no failure
+  Occurrence linesCrossed;                  // values read across a line end: the line that ended
+  Occurrence extraText;                     // rows with text after their values
+};
+
+// The longest quote of input text a message shows; one more byte is kept, so a message can tell
+// that it cut the quote.
+inline constexpr std::size_t kQuoteLength = 41;
+
+// A short quote of the text at `text`: up to the next white space or `end`, at most
+// kQuoteLength bytes.
+std::string quoteAt(const char* text, const char* end);
+
+// The start of the line that holds a reading position, as a few hundred bytes at most: enough to
+// judge whether the line starts with a number. Kept across refills, for a line that began in
+// text no longer buffered.
+class LineHead {
+ public:
+  // Before the buffered text drops its bytes up to `discardEnd`: keeps the start of the line
+  // that holds `discardEnd`, unless it is kept already.
+  void keep(std::string_view buffered, const char* discardEnd);
+  // The start of the line that holds `position` of the buffered text.
+  std::string at(std::string_view buffered, const char* position) const;
+  void clear();
+
+ private:
+  std::string head_;
+  bool kept_ = false;
+};
+
+// The line numbers (from 1) of text offsets given in ascending order: a line holds its line end,
+// and what lies behind the last line end belongs to the line after it. `nextLineEnd` gives the
+// text offset of each line end in turn, then nothing; it is called only as far as the offsets
+// need.
+std::vector<std::int64_t> lineNumbersFrom(
+    std::span<const std::int64_t> offsets,
+    const std::function<std::optional<std::int64_t>()>& nextLineEnd);
+
+}  // namespace skarvel
