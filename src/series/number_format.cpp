@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -239,7 +240,7 @@ Decimal roundedByConversion(double magnitude) {
 }
 
 Decimal roundedToSixDigits(double magnitude) {
-  if (magnitude == 0.0) {
+  if (std::equal_to<>{}(magnitude, 0.0)) {  // exactly zero: no digits to round
     return {};
   }
   if (const std::optional<Decimal> rounded = roundedByTable(magnitude)) {

@@ -261,7 +261,7 @@ void checkBesideMidpoints(FormatComparison& comparison, Random& random, int perE
   for (int exponent = -324; exponent <= 308; ++exponent) {
     const auto checkText = [&comparison](const std::string& text) {
       double value = 0.0;
-      if (parse(text, value) && value != 0.0) {
+      if (parse(text, value) && std::not_equal_to<>{}(value, 0.0)) {  // not underflowed to zero
         comparison.checkAround(value);
       }
     };

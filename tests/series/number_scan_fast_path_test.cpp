@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "number_scan.hpp"
@@ -91,7 +92,7 @@ TEST(NumberFastPath, MatchesFromCharsBitForBit) {
     if (!reference(text, expected)) {
       // Out of range: infinity for huge magnitudes, zero for tiny ones, with the text's sign.
       ++outOfRange;
-      ASSERT_TRUE(std::isinf(plain) || plain == 0.0) << text;
+      ASSERT_TRUE(std::isinf(plain) || std::equal_to<>{}(plain, 0.0)) << text;  // exactly zero
       ASSERT_EQ(std::bit_cast<std::uint64_t>(plain), std::bit_cast<std::uint64_t>(fast)) << text;
       continue;
     }

@@ -12,6 +12,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -201,6 +202,36 @@ inline std::wstring environmentBlockWith(const ToolEnvironment& environment) {
   return block;
 }
 
+// Starts `program` detached, with the standard handles of `startup` and the environment block
+// (the inherited one when empty). Under Wine a start can fail with ERROR_INTERNAL_ERROR: the new
+// process ended while Wine was still setting it up, before any of the program ran (seen when
+// the tests run in parallel on a loaded machine). Such a start is tried again, twice, with a
+// note on standard error; any other failure fails the test.
+inline bool startProcess(const std::wstring& program, std::wstring& commandLine,
+                         std::wstring& environmentBlock, const std::filesystem::path& workFolder,
+                         STARTUPINFOW& startup, PROCESS_INFORMATION& process) {
+  constexpr int kAttempts = 3;
+  for (int attempt = 1;; ++attempt) {
+    // Without a console of its own: under Wine a console program given one gets a console host
+    // process that holds copies of its standard handles (and its current folder) for a while
+    // after the program has ended, so the next run could not create the console file anew.
+    if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT,
+                       environmentBlock.empty() ? nullptr : environmentBlock.data(),
+                       workFolder.wstring().c_str(), &startup, &process)) {
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == kAttempts) {
+      ADD_FAILURE() << "cannot start " << utf8Of(program) << ": error " << error;
+      return false;
+    }
+    std::cerr << "note: starting " << utf8Of(program) << " failed with error " << error
+              << " (the process ended while it was set up); starting it again\n";
+    Sleep(200);
+  }
+}
+
 // Runs `binary` with `arguments` in `workFolder`, its output going to `consoleFile`, with
 // `environment` set for it.
 inline ToolRun runToolIn(const std::filesystem::path& workFolder,
@@ -236,21 +267,13 @@ inline ToolRun runToolIn(const std::filesystem::path& workFolder,
   PROCESS_INFORMATION process{};
   std::wstring environmentBlock = environmentBlockWith(environment);
   ToolRun run;
-  // Without a console of its own: under Wine a console program given one gets a console host
-  // process that holds copies of its standard handles (and its current folder) for a while
-  // after the program has ended, so the next run could not create the console file anew.
-  if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                     DETACHED_PROCESS | CREATE_UNICODE_ENVIRONMENT,
-                     environmentBlock.empty() ? nullptr : environmentBlock.data(),
-                     workFolder.wstring().c_str(), &startup, &process)) {
+  if (startProcess(program, commandLine, environmentBlock, workFolder, startup, process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
     run.status = static_cast<int>(code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-  } else {
-    ADD_FAILURE() << "cannot start " << utf8Of(program) << ": error " << GetLastError();
   }
   CloseHandle(console);
   CloseHandle(diagnostics);
