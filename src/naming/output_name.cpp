@@ -1,4 +1,5 @@
 #include "output_name.hpp"
+
 #include "platform.hpp"
 
 namespace skarvel {

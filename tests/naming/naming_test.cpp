@@ -1,8 +1,8 @@
-#include "output_name.hpp"
-
 #include <gtest/gtest.h>
 
 #include <set>
+
+#include "output_name.hpp"
 
 namespace skarvel {
 namespace {
