@@ -145,6 +145,9 @@ TEST_F(DiagnosticsEndToEnd, CommonMistakes) {
            "line 2: no value columns found after the four date fields of \"2001 1 1 5.5\" "
            "(values are separated by blanks or tabs)\n" +
            kWarning +
+           "line 2: only the start of \"5.5\" was read as a number, and the rest as the next "
+           "field or not at all (3 tokens in all; fields are separated by blanks or tabs)\n" +
+           kWarning +
            "no row closed a day in 3 rows (a day closes on its row with hour 24; hours 0..23? "
            "skarvel expects the day's last step as hour 24, or use --day-ends=23)\n" +
            kWarning +
