@@ -210,8 +210,8 @@ bool InputReader::refill() {
     if (endedAtCtrlZ) {
       faults_.ctrlZ->offset = textOffsetAt(end_);
     }
+    skipByteOrderMark();  // when the block held nothing more, the loop reads on
   }
-  skipByteOrderMark();
   return static_cast<std::size_t>(end_ - pos_) > kept;
 }
 
