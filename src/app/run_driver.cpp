@@ -124,7 +124,7 @@ void readDataRows(InputReader& input, RecordLoopState& loop, const Options& opti
 ExitStatus analyseInput(InputReader& input, RunState& state, const CommandLine& commandLine,
                         std::vector<AveragesFile>& files, const Console& console) {
   AnalysedLayout& layout = state.layout;
-  if (!scanHeader(input, state.headrows, layout.firstDataRow)) {
+  if (!scanHeader(input, state.headrows, layout.firstDataRow, layout.firstDataRowLine)) {
     if (input.failed()) {
       return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
                                ExitStatus::inputError);
@@ -133,8 +133,6 @@ ExitStatus analyseInput(InputReader& input, RunState& state, const CommandLine& 
     const ExitStatus written = putOutputsInPlace(files, console);
     return written != ExitStatus::success ? written : ExitStatus::noDataRow;
   }
-  layout.firstDataRowOffset =
-      input.textOffset() - static_cast<std::int64_t>(layout.firstDataRow.size());
   if (state.headrows == 0) {
     console.messages.write("0 Kopfzeilen..\n\n");
   }
@@ -157,11 +155,12 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
                         std::vector<AveragesFile>& files, const Console& console) {
   const Options& options = commandLine.options;
   const std::int32_t valueColumns = state.layout.valueColumns;
-  const std::string lastHeader =
-      copyHeaders(input, state.headrows, platform::nameInText(state.names.labelName), files);
+  const HeaderCopy header =
+      copyHeaders(input, state.headrows, platform::nameInText(state.names.labelName), files,
+                  state.layout.firstDataRowLine);
   for (AveragesFile& file : files) {
     if (file.layout == FileLayout::csv) {
-      writeCsvHeader(file.writer, csvColumnNames(lastHeader, valueColumns));
+      writeCsvHeader(file.writer, csvColumnNames(header.lastLine, valueColumns));
     }
   }
   TextWriter noMarks = TextWriter::discarding();
@@ -185,6 +184,8 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
   outputs.onChunk = nullptr;
   RunFacts facts =
       collectRunFacts(input, loop, state.layout, options.rules.closeHour, commandLine.ignored);
+  facts.headerRowsGiven = commandLine.headrows;
+  facts.headerDataRows = header.dataRows;
   facts.inputAsOutputName = state.names.inputAsOutputName;
   facts.labelName = platform::nameInText(state.names.labelName);
   for (const AveragesFile& file : files) {

@@ -37,9 +37,13 @@ std::string plural(std::int64_t count, std::string_view one, std::string_view ma
   return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
-std::string stampText(const RecordStamp& stamp) {
+std::string dateText(const RecordStamp& stamp) {
   return std::to_string(stamp.year) + " " + std::to_string(stamp.month) + " " +
-         std::to_string(stamp.day) + " " + std::to_string(stamp.hour);
+         std::to_string(stamp.day);
+}
+
+std::string stampText(const RecordStamp& stamp) {
+  return dateText(stamp) + " " + std::to_string(stamp.hour);
 }
 
 // A first data row or a token of comma-separated or ISO-dated text, as spreadsheets and pandas
@@ -168,6 +172,101 @@ std::optional<Warning> extraTextWarning(const RunFacts& facts) {
                  false};
 }
 
+// A number read from the start of a token that goes on: the rest of the token became the next
+// field, or was dropped. Where reading stopped in that line, the warning about it tells.
+std::optional<Warning> partTokenWarning(const RunFacts& facts) {
+  if (facts.partTokens.count == 0 || (facts.failure && facts.failureLine == facts.partTokensLine)) {
+    return std::nullopt;
+  }
+  return Warning{line(facts.partTokensLine) + "only the start of " +
+                     quoted(facts.partTokens.quote) +
+                     " was read as a number, and the rest as the next field or not at all (" +
+                     plural(facts.partTokens.count, "token", "tokens") +
+                     " in all; fields are separated by blanks or tabs)",
+                 true};
+}
+
+// A value beyond the double range: it is infinite in every period it is in.
+std::optional<Warning> infiniteValueWarning(const RunFacts& facts) {
+  if (facts.infiniteValues.count == 0) {
+    return std::nullopt;
+  }
+  return Warning{line(facts.infiniteValuesLine) + "the value " +
+                     quoted(facts.infiniteValues.quote) +
+                     " is beyond the range of numbers and was read as infinity (" +
+                     plural(facts.infiniteValues.count, "value", "values") + " in all)",
+                 false};
+}
+
+// A Ctrl-Z ended the input, as in Windows text mode, before data rows.
+std::optional<Warning> ctrlZWarning(const RunFacts& facts) {
+  if (!facts.ctrlZ || !facts.ctrlZ->dataRowsBehind) {
+    return std::nullopt;
+  }
+  const std::uint64_t bytes = facts.ctrlZ->bytesBehind;
+  return Warning{
+      line(facts.ctrlZLine) + "a Ctrl-Z byte ended the input, as on Windows, and the " +
+          std::to_string(bytes) +
+          (bytes == 1 ? " byte behind it, which holds" : " bytes behind it, which hold") +
+          " data rows, were not read (remove the Ctrl-Z to read them)",
+      true};
+}
+
+// A stamp field out of range: such a row closes no month, or no day.
+std::optional<Warning> stampRangeWarning(const RunFacts& facts) {
+  if (facts.stampsOutOfRange.count == 0) {
+    return std::nullopt;
+  }
+  const RecordStamp& stamp = facts.firstOutOfRange;
+  const auto [field, value] =
+      stamp.year < 0                                 ? std::pair{"year", stamp.year}
+      : static_cast<std::uint32_t>(stamp.month) > 12 ? std::pair{"month", stamp.month}
+      : static_cast<std::uint32_t>(stamp.day) > 31   ? std::pair{"day", stamp.day}
+                                                     : std::pair{"hour", stamp.hour};
+  return Warning{line(facts.stampsOutOfRangeLine) + "the " + field + " " + std::to_string(value) +
+                     " of " + stampText(stamp) + " is out of range (" +
+                     plural(facts.stampsOutOfRange.count, "row", "rows") + " in all)",
+                 true};
+}
+
+// Day closes on the date of the close before: several rows per hour label, or repeated rows.
+std::optional<Warning> repeatedDayWarning(const RunFacts& facts) {
+  const CloseOrder& order = facts.closeOrder;
+  if (order.repeatedDays.count == 0) {
+    return std::nullopt;
+  }
+  return Warning{line(facts.repeatedDaysLine) + "the day " + dateText(order.firstRepeated) +
+                     " closed again (" + plural(order.repeatedDays.count, "day", "days") +
+                     " closed more than once: several rows per hour, or repeated rows?)",
+                 true};
+}
+
+// A day close on an earlier date than the close before.
+std::optional<Warning> dateBackWarning(const RunFacts& facts) {
+  const CloseOrder& order = facts.closeOrder;
+  if (order.datesBack.count == 0) {
+    return std::nullopt;
+  }
+  return Warning{line(facts.datesBackLine) + "the date goes back from " + dateText(order.backFrom) +
+                     " to " + dateText(order.backTo) + " (" +
+                     plural(order.datesBack.count, "time", "times") +
+                     " in all: rows in reverse order, or two runs in one file?)",
+                 true};
+}
+
+// A given header-row count that reaches into the data: those rows went into the header copy.
+std::optional<Warning> headerCountWarning(const RunFacts& facts) {
+  if (facts.headerDataRows == 0) {
+    return std::nullopt;
+  }
+  return Warning{"the header-row count " + std::to_string(facts.headerRowsGiven) + " copies " +
+                     plural(facts.headerDataRows, "data row", "data rows") +
+                     " into the header (the rows from line " +
+                     std::to_string(facts.firstDataRowLine) +
+                     " on start with a number; leave the count out to detect it)",
+                 true};
+}
+
 // An output name that is the input: the outputs took the ".$$$" names instead.
 std::optional<Warning> fallbackWarning(const RunFacts& facts) {
   if (facts.inputAsOutputName.empty()) {
@@ -200,17 +299,13 @@ std::optional<Warning> ignoredWarning(const RunFacts& facts) {
 
 // The line numbers the warnings name: the input is read again up to the last of them, so only
 // when there is one to name.
-void resolveLineNumbers(InputReader& input, RunFacts& facts, std::int64_t firstDataRowOffset,
-                        std::int64_t endOffset) {
+void resolveLineNumbers(InputReader& input, RunFacts& facts, std::int64_t endOffset) {
   std::vector<std::int64_t*> lines;
   std::vector<std::int64_t> offsets;
   const auto need = [&](std::int64_t& line, std::int64_t offset) {
     lines.push_back(&line);
     offsets.push_back(offset);
   };
-  if (facts.columnsDetected && facts.valueColumns == 0) {
-    need(facts.firstDataRowLine, firstDataRowOffset);
-  }
   if (facts.failure) {
     need(facts.failureLine, facts.failure->offset);
   }
@@ -220,8 +315,19 @@ void resolveLineNumbers(InputReader& input, RunFacts& facts, std::int64_t firstD
   if (facts.linesCrossed.count > 0) {
     need(facts.linesCrossedLine, facts.linesCrossed.firstOffset);
   }
-  if (facts.extraText.count > 0) {
-    need(facts.extraTextLine, facts.extraText.firstOffset);
+  for (const auto& [occurrence, number] :
+       {std::pair{&facts.extraText, &facts.extraTextLine},
+        std::pair{&facts.partTokens, &facts.partTokensLine},
+        std::pair{&facts.infiniteValues, &facts.infiniteValuesLine},
+        std::pair{&facts.stampsOutOfRange, &facts.stampsOutOfRangeLine},
+        std::pair{&facts.closeOrder.repeatedDays, &facts.repeatedDaysLine},
+        std::pair{&facts.closeOrder.datesBack, &facts.datesBackLine}}) {
+    if (occurrence->count > 0) {
+      need(*number, occurrence->firstOffset);
+    }
+  }
+  if (facts.ctrlZ && facts.ctrlZ->dataRowsBehind) {
+    need(facts.ctrlZLine, facts.ctrlZ->offset);
   }
   if (offsets.empty()) {
     return;
@@ -244,6 +350,7 @@ RunFacts collectRunFacts(InputReader& input, const RecordLoopState& loop,
   facts.columnsDetected = layout.columnsDetected;
   facts.valueColumns = layout.valueColumns;
   facts.firstDataRow = layout.firstDataRow;
+  facts.firstDataRowLine = layout.firstDataRowLine;
   facts.failure = input.firstFailure();
   facts.endedInsideValues = loop.endedInsideValues;
   facts.rowsRead = loop.rowsRead;
@@ -254,13 +361,19 @@ RunFacts collectRunFacts(InputReader& input, const RecordLoopState& loop,
   facts.closeHour = closeHour;
   facts.linesCrossed = input.linesCrossed();
   facts.extraText = input.extraText();
+  facts.partTokens = input.partTokens();
+  facts.infiniteValues = input.infiniteValues();
+  facts.stampsOutOfRange = loop.stampsOutOfRange;
+  facts.firstOutOfRange = loop.firstOutOfRange;
+  facts.closeOrder = loop.closeOrder;
   facts.ignoredArguments = ignoredArguments;
   const std::int64_t endOffset = input.textOffset();
   if (facts.failure) {
     facts.dataRowsUnread = (facts.failure->lineStartsWithNumber ? 1 : 0) + countDataRows(input);
   }
+  facts.ctrlZ = input.ctrlZ();  // met by the record loop, or by the count of the rows unread
   if (!input.failed()) {
-    resolveLineNumbers(input, facts, layout.firstDataRowOffset, endOffset);
+    resolveLineNumbers(input, facts, endOffset);
   }
   return facts;
 }
@@ -275,8 +388,10 @@ RunSummary summaryOf(const RecordLoopState& loop, std::int32_t valueColumns) {
 std::vector<Warning> warningsFor(const RunFacts& facts) {
   std::vector<Warning> warnings;
   for (const auto& rule :
-       {ignoredWarning, fallbackWarning, noColumnsWarning, stoppedWarning, shortRowWarning,
-        extraTextWarning, noDayWarning, unfinishedMonthWarning, openDayWarning}) {
+       {ignoredWarning, fallbackWarning, headerCountWarning, noColumnsWarning, stoppedWarning,
+        shortRowWarning, partTokenWarning, stampRangeWarning, repeatedDayWarning, dateBackWarning,
+        extraTextWarning, infiniteValueWarning, ctrlZWarning, noDayWarning, unfinishedMonthWarning,
+        openDayWarning}) {
     if (std::optional<Warning> warning = rule(facts)) {
       warnings.push_back(std::move(*warning));
     }

@@ -38,6 +38,21 @@ struct RunFacts {
   std::int64_t linesCrossedLine = 0;
   Occurrence extraText;  // text after the last value
   std::int64_t extraTextLine = 0;
+  Occurrence partTokens;  // numbers read from the start of a token that goes on
+  std::int64_t partTokensLine = 0;
+  Occurrence infiniteValues;  // values beyond the double range
+  std::int64_t infiniteValuesLine = 0;
+  std::optional<CtrlZEnd> ctrlZ;  // the Ctrl-Z that ended the input
+  std::int64_t ctrlZLine = 0;
+  Occurrence stampsOutOfRange;  // rows with a stamp field out of range
+  RecordStamp firstOutOfRange;
+  std::int64_t stampsOutOfRangeLine = 0;
+  CloseOrder closeOrder;  // the dates of the day closes
+  std::int64_t repeatedDaysLine = 0;
+  std::int64_t datesBackLine = 0;
+
+  std::int32_t headerRowsGiven = -1;  // the header-row count of the command line; -1: detected
+  std::int64_t headerDataRows = 0;    // lines copied as header lines that read as data rows
   std::vector<std::string> ignoredArguments;
 
   std::string inputAsOutputName;  // an output name that was the input, so ".$$$" was appended
@@ -58,7 +73,7 @@ struct AnalysedLayout {
   bool columnsDetected = true;
   std::int32_t valueColumns = 0;
   std::string firstDataRow;
-  std::int64_t firstDataRowOffset = 0;  // where the first data row starts in the input text
+  std::int64_t firstDataRowLine = 0;
 };
 
 // What the run saw, once the record loop has ended. Reads on to count the data rows that a

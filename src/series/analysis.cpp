@@ -40,10 +40,11 @@ bool isMissingText(std::string_view text, std::span<const std::string> missingTe
 
 }  // namespace
 
-bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line) {
-  std::int64_t counter = headrows < 0 ? -1 : 0;
+bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line,
+                std::int64_t& lineNumber) {
+  lineNumber = 0;
   for (;;) {
-    ++counter;
+    ++lineNumber;
     if (!input.readLine(line)) {
       return false;
     }
@@ -52,7 +53,7 @@ bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line) {
     }
   }
   if (headrows < 0) {
-    headrows = static_cast<std::int32_t>(std::min<std::int64_t>(counter, INT32_MAX));
+    headrows = static_cast<std::int32_t>(std::min<std::int64_t>(lineNumber - 1, INT32_MAX));
   }
   return true;
 }

@@ -11,9 +11,11 @@
 namespace skarvel {
 
 // Reads lines from the current position up to the first that starts with a number, leaving it
-// in `line`. A negative `headrows` is replaced by the number of lines before it. False when the
-// input holds no such line.
-bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line);
+// in `line` and its line number (the current line being 1) in `lineNumber`. A negative
+// `headrows` is replaced by the number of lines before it. False when the input holds no such
+// line.
+bool scanHeader(InputReader& input, std::int32_t& headrows, std::string& line,
+                std::int64_t& lineNumber);
 
 // Counts the value columns of the data row in `line`: the consecutive tokens after the four
 // stamp tokens that start with a number or equal one of `missingTexts`. Blanks and tabs

@@ -77,15 +77,18 @@ void writeCsvField(TextWriter& out, std::string_view field) {
 
 }  // namespace
 
-std::string copyHeaders(InputReader& input, std::int32_t headrows, std::string_view labelName,
-                        std::span<AveragesFile> files) {
+HeaderCopy copyHeaders(InputReader& input, std::int32_t headrows, std::string_view labelName,
+                       std::span<AveragesFile> files, std::int64_t dataFrom) {
   std::string line;
-  std::string last;
+  HeaderCopy copy;
   for (std::int32_t k = 1; k <= headrows; ++k) {
     if (!input.readLine(line)) {
       break;
     }
-    last = line;
+    if (k >= dataFrom && numberConversionResult(line.c_str()) == 1) {
+      ++copy.dataRows;
+    }
+    copy.lastLine = line;
     for (AveragesFile& file : files) {
       if (file.layout != FileLayout::classic) {
         continue;
@@ -98,7 +101,7 @@ std::string copyHeaders(InputReader& input, std::int32_t headrows, std::string_v
       file.writer.write(line);
     }
   }
-  return last;
+  return copy;
 }
 
 void writePeriodRow(TextWriter& out, const RecordStamp& stamp, const Accumulators& accumulators,

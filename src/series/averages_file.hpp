@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <string>
@@ -46,11 +47,19 @@ struct AveragesFile {
   FileLayout layout;
 };
 
+// What copyHeaders read.
+struct HeaderCopy {
+  std::string lastLine;       // its line end included (empty when none)
+  std::int64_t dataRows = 0;  // lines from line `dataFrom` on that start with a number
+};
+
 // Copies the first `headrows` lines of the input to every classic file; the first line is
-// labelled with the file's label and `labelName`. Stops early at the end of the input. Gives
-// the last line read, its line end included (empty when none).
-std::string copyHeaders(InputReader& input, std::int32_t headrows, std::string_view labelName,
-                        std::span<AveragesFile> files);
+// labelled with the file's label and `labelName`. Stops early at the end of the input. Counts
+// the lines copied from line `dataFrom` on (the first data row, as scanHeader finds it) that
+// read as data rows.
+HeaderCopy copyHeaders(InputReader& input, std::int32_t headrows, std::string_view labelName,
+                       std::span<AveragesFile> files,
+                       std::int64_t dataFrom = std::numeric_limits<std::int64_t>::max());
 
 // The column names of a comma-separated file: the last `columns` words of `headerLine` when it
 // holds exactly 4 + `columns` white-space separated words, else "v1".."vN".

@@ -6,6 +6,7 @@
 #include <new>
 #include <numeric>
 #include <stdexcept>
+#include <tuple>
 
 namespace skarvel {
 
@@ -19,6 +20,21 @@ bool isLeapYear(std::int32_t year) {
 // so a day close with month 0 and day 0 closes it; months outside 0..12 never close.
 bool closesMonth(const RecordStamp& stamp) {
   return stamp.month >= 0 && stamp.month <= 12 && stamp.day == DaysInMonth(stamp.month, stamp.year);
+}
+
+// Notes the stamp just read, out of range, in the line that holds the reading position less
+// `back` bytes. Out of the reading loop's way, which only tests the stamp.
+[[gnu::cold, gnu::noinline]] void noteStampOutOfRange(RecordLoopState& state,
+                                                      const InputReader& input, std::int64_t back) {
+  if (state.stampsOutOfRange.note(input.textOffset() - back)) {
+    state.firstOutOfRange = state.stamp;
+  }
+}
+
+void checkStamp(RecordLoopState& state, const InputReader& input, std::int64_t back) {
+  if (stampOutOfRange(state.stamp)) [[unlikely]] {
+    noteStampOutOfRange(state, input, back);
+  }
 }
 
 bool needsExtremes(Statistic statistic) {
@@ -60,6 +76,7 @@ void readRowByFields(InputReader& input, RecordLoopState& state) {
   if (readStamp(input, state.stamp)) {
     state.accumulators.countRow();
     ++state.rowsRead;
+    checkStamp(state, input, 0);
   } else {
     state.rowUnreadable = true;
   }
@@ -108,6 +125,7 @@ bool readPlainRow(InputReader& input, RecordLoopState& state, std::span<double> 
   state.stamp = {fields[0], fields[1], fields[2], fields[3]};
   state.accumulators.countRow();
   ++state.rowsRead;
+  checkStamp(state, input, 1);  // behind the row's line end
   addRowToDay(state.accumulators.period(Period::day), values);
   return true;
 }
@@ -148,6 +166,32 @@ void closeMonth(RecordLoopState& state, const SummaryRules& rules, CloseListener
   if (state.stamp.month == rules.yearLastMonth) {
     closePeriod(Period::year, state, listener);
   }
+}
+
+bool comesAfter(const RecordStamp& later, const RecordStamp& earlier) {
+  return std::tie(later.year, later.month, later.day) >
+         std::tie(earlier.year, earlier.month, earlier.day);
+}
+
+void CloseOrder::take(const RecordStamp& stamp, std::int64_t offset) {
+  if (stamp.month == 0 || stamp.day == 0) {
+    return;
+  }
+  if (!last) {
+    first = stamp;
+  } else if (!comesAfter(stamp, *last) && !comesAfter(*last, stamp)) {
+    if (!lastRepeated && repeatedDays.note(offset)) {
+      firstRepeated = stamp;
+    }
+    lastRepeated = true;
+  } else {
+    lastRepeated = false;
+    if (comesAfter(*last, stamp) && datesBack.note(offset)) {
+      backFrom = *last;
+      backTo = stamp;
+    }
+  }
+  last = stamp;
 }
 
 std::int32_t DaysInMonth(std::int32_t month, std::int32_t year) {
@@ -259,6 +303,8 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRule
       if (state.rowUnreadable) {
         return;  // a day with unreadable values is dropped, with its open month
       }
+      // The reader stands behind the row's line end (or at the end of the input).
+      state.closeOrder.take(stamp, input.textOffset() - 1);
       closeDay(state, rules, listener);
       if (!listener.healthy()) {
         return;

@@ -121,6 +121,41 @@ class Accumulators {
   std::array<PeriodValues, kPeriodCount> periods_;
 };
 
+// A stamp field out of range: a negative field, a month above 12, a day above 31 or an hour
+// above 24. Month 0 and day 0 are in range.
+inline bool stampOutOfRange(const RecordStamp& stamp) {
+  // A field outside 0..limit has the sign bit set in itself or in limit - field (as unsigned
+  // 32-bit numbers), so one test of the sign bits of them all decides: a test per row, and no
+  // branch per field.
+  const auto bits = [](std::int32_t field) { return static_cast<std::uint32_t>(field); };
+  const std::uint32_t signs = bits(stamp.year) | bits(stamp.month) | bits(stamp.day) |
+                              bits(stamp.hour) | (12U - bits(stamp.month)) |
+                              (31U - bits(stamp.day)) | (24U - bits(stamp.hour));
+  return (signs >> 31) != 0;
+}
+
+// True when a day close on `later` comes after one on `earlier` in the calendar: a later
+// (year, month, day).
+bool comesAfter(const RecordStamp& later, const RecordStamp& earlier);
+
+// The dates of the day closes in the order they came, for the warnings: a close on the date of
+// the close before it (a day closed more than once), and a close on an earlier date. Closes with
+// month 0 or day 0 take no part.
+struct CloseOrder {
+  std::optional<RecordStamp> first;
+  std::optional<RecordStamp> last;
+  bool lastRepeated = false;  // the last close was on the date of the one before it
+  Occurrence repeatedDays;    // days closed more than once: the first close again, and how many
+  RecordStamp firstRepeated;
+  Occurrence datesBack;  // closes on an earlier date than the close before: the first, how many
+  RecordStamp backFrom;
+  RecordStamp backTo;
+
+  // Takes the close on `stamp`, at `offset` in the text read.
+  void take(const RecordStamp& stamp, std::int64_t offset);
+  bool inOrder() const { return repeatedDays.count == 0 && datesBack.count == 0; }
+};
+
 // What the record loop counts over rows read apart from the rest of the run (a chunk read on a
 // worker thread), for the run's counts.
 struct LoopCounts {
@@ -129,6 +164,8 @@ struct LoopCounts {
   std::int64_t daysClosed = 0;
   std::int64_t daysSinceMonthClose = 0;
   RecordStamp lastStamp;
+  std::optional<RecordStamp> firstClose;  // the first and last that take part in CloseOrder
+  std::optional<RecordStamp> lastClose;
 };
 
 // The record loop's state for one run.
@@ -144,20 +181,34 @@ struct RecordLoopState {
   bool endedInsideValues = false;  // the input ended before a row's values were all read
   std::array<std::int64_t, kPeriodCount> closes{};  // closes made, per period
   std::int64_t daysSinceMonthClose = 0;
+  Occurrence stampsOutOfRange{};  // rows with a stamp field out of range: the first, how many
+  RecordStamp firstOutOfRange{};
+  CloseOrder closeOrder{};
 
   // What the loop has counted, as rows read apart give it.
   LoopCounts counts() const {
-    return {rowsRead, valuesAccepted, closes[static_cast<std::size_t>(Period::day)],
-            daysSinceMonthClose, stamp};
+    return {rowsRead,
+            valuesAccepted,
+            closes[static_cast<std::size_t>(Period::day)],
+            daysSinceMonthClose,
+            stamp,
+            closeOrder.first,
+            closeOrder.last};
   }
-  // Goes on behind rows read apart, whose month closes (if any) this state has made already:
-  // adds their counts, and takes the stamp of their last row.
+  // Goes on behind rows read apart, whose month closes (if any) this state has made already,
+  // and whose closes came in order, after the last close here: adds their counts, and takes the
+  // stamp of their last row and their last close.
   void add(const LoopCounts& apart) {
     stamp = apart.lastStamp;
     rowsRead += apart.rowsRead;
     valuesAccepted += apart.valuesAccepted;
     closes[static_cast<std::size_t>(Period::day)] += apart.daysClosed;
     daysSinceMonthClose += apart.daysSinceMonthClose;
+    if (apart.lastClose) {
+      closeOrder.first = closeOrder.first ? closeOrder.first : apart.firstClose;
+      closeOrder.last = apart.lastClose;
+      closeOrder.lastRepeated = false;
+    }
   }
 };
 

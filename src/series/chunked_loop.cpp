@@ -30,7 +30,8 @@ struct ClosedMonth {
 // Months that begin and end in the chunk are the worker's own.
 struct ChunkResult {
   // True when the chunk read exactly as the record loop would read it: every row whole and
-  // plain, the last one closing a day.
+  // plain, the last one closing a day, and nothing for a warning (the one-thread reading finds
+  // it again: its line numbers are of the input).
   bool plain = false;
   std::vector<TextWriter> rows;  // per output: the rows of the closes the worker wrote
   TextWriter marks = TextWriter::collecting();
@@ -151,7 +152,9 @@ void readChunk(Chunk& chunk, const ChunkRules& given) {
   ChunkRecorder recorder(result, given.outputs, given.rules);
   runRecordLoop(reader, loop, given.rules, recorder);
   result.plain = !reader.firstFailure() && reader.linesCrossed().count == 0 &&
-                 reader.extraText().count == 0 && !loop.endedInsideValues &&
+                 reader.extraText().count == 0 && reader.partTokens().count == 0 &&
+                 reader.infiniteValues().count == 0 && loop.stampsOutOfRange.count == 0 &&
+                 loop.closeOrder.inOrder() && !loop.endedInsideValues &&
                  loop.stamp.hour == given.rules.closeHour &&
                  loop.accumulators.rows(Period::day) == 0 && reader.atEnd();
   if (result.firstMonthClose) {
@@ -159,6 +162,14 @@ void readChunk(Chunk& chunk, const ChunkRules& given) {
   }
   result.counts = loop.counts();
   chunk.text.bytes = std::move(reader).releaseText();
+}
+
+// True when the chunk's first day close comes after the run's last, as its later closes come
+// after its first (else the record loop reads the chunk and warns).
+bool continuesCloses(const RecordLoopState& state, const ChunkResult& result) {
+  const std::optional<RecordStamp>& last = state.closeOrder.last;
+  const std::optional<RecordStamp>& first = result.counts.firstClose;
+  return !last || !first || comesAfter(*first, *last);
 }
 
 // Puts a chunk's closes into the run in file order: the days before its first month close
@@ -226,7 +237,7 @@ std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopS
     }
     const std::size_t next = inFlight.front();
     Chunk& chunk = chunks[next];
-    if (!pool.waitFor(next) || !chunk.result.plain) {
+    if (!pool.waitFor(next) || !chunk.result.plain || !continuesCloses(state, chunk.result)) {
       break;
     }
     commitChunk(chunk.result, state, rules, outputs, sink);

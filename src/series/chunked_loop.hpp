@@ -38,8 +38,10 @@ class ChunkSink : public CloseListener {
 // to there: see InputReader::plainOffset), into `state` and `sink`, on `workers` threads in
 // chunks of about settings.chunkBytes, read as `settings` says (as `input` reads). Stops at the
 // first chunk that it cannot prove to read exactly as runRecordLoop would (a failed conversion, a
-// short or long row, a CR, a chunk without a closing row), and before the text behind the
-// input's last closing row; gives the byte offset where runRecordLoop goes on. A read error
+// short or long row, a CR, a chunk without a closing row) or that holds what a warning names (a
+// number read in part, an infinite value, a stamp field out of range, a day close that is not
+// later than the one before, also across chunks), and before the text behind the input's last
+// closing row; gives the byte offset where runRecordLoop goes on. A read error
 // stops it too: input.failed() then tells.
 std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopState& state,
                             const SummaryRules& rules, std::span<const ChunkOutput> outputs,

@@ -1,7 +1,9 @@
 #include "input_reader.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "line_ends.hpp"
 
@@ -10,6 +12,44 @@ namespace skarvel {
 namespace {
 
 constexpr char kCtrlZ = '\x1A';
+
+// Looks for a line that starts with a number, as countDataRows judges lines, in text given in
+// pieces: only the first bytes of each line behind its white space are looked at.
+class DataRowSearch {
+ public:
+  void feed(const char* text, const char* end) {
+    while (text != end && !found_) {
+      if (*text == '\n') {
+        judgeLine();
+        ++text;
+      } else if (head_.size() == kHeadLength) {
+        const char* lineEnd = nextNewline(text, end);
+        text = lineEnd != nullptr ? lineEnd : end;
+      } else {
+        if (!head_.empty() || !isSpace(*text)) {
+          head_ += *text;
+        }
+        ++text;
+      }
+    }
+  }
+  bool found() {
+    judgeLine();
+    return found_;
+  }
+
+ private:
+  // Enough for a sign, a point and a digit.
+  static constexpr std::size_t kHeadLength = 3;
+
+  void judgeLine() {
+    found_ = found_ || numberConversionResult(head_.c_str()) == 1;
+    head_.clear();
+  }
+
+  std::string head_;
+  bool found_ = false;
+};
 
 }  // namespace
 
@@ -45,6 +85,7 @@ bool InputReader::seekTo(std::int64_t offset) {
   buffer_[0] = '\0';
   sourceDone_ = false;
   heldCarriageReturn_ = false;
+  atInputStart_ = false;
   textBefore_ = offset;
   lineHead_.clear();
   return true;
@@ -56,6 +97,7 @@ void InputReader::clearBuffer() {
   sourceDone_ = false;
   heldCarriageReturn_ = false;
   translated_ = false;
+  atInputStart_ = true;
   textBefore_ = 0;
   lineHead_.clear();
   faults_ = {};
@@ -66,6 +108,9 @@ bool InputReader::rewind() {
     return false;
   }
   clearBuffer();
+  // The first block at once: a byte-order mark is behind the reading position from the start,
+  // and so from the first plainOffset() on.
+  refill();
   return true;
 }
 
@@ -80,12 +125,36 @@ std::size_t InputReader::readBlock(char* into, std::size_t size) {
   return got;
 }
 
-std::size_t InputReader::translateTextMode(char* data, std::size_t size) {
-  if (const void* ctrlZ = std::memchr(data, kCtrlZ, size)) {
-    size = static_cast<std::size_t>(static_cast<const char*>(ctrlZ) - data);
-    sourceDone_ = true;
-    translated_ = true;
+std::size_t InputReader::endAtCtrlZ(char* data, std::size_t size) {
+  const char* ctrlZ = static_cast<const char*>(std::memchr(data, kCtrlZ, size));
+  if (ctrlZ == nullptr) {
+    return size;
   }
+  sourceDone_ = true;
+  translated_ = true;
+  const char* behind = ctrlZ + 1;
+  const auto behindInBlock = static_cast<std::uint64_t>(data + size - behind);
+  const std::uint64_t sourceOffset = source_.bytesRead() - behindInBlock - 1;
+  if (!ctrlZMet_ || ctrlZMet_->sourceOffset != sourceOffset) {
+    // Read the rest of the source once: whether any line of it holds data, and its size.
+    CtrlZEnd met;
+    met.sourceOffset = sourceOffset;
+    met.bytesBehind = behindInBlock;
+    DataRowSearch search;
+    search.feed(behind, data + size);
+    std::vector<char> rest(std::size_t{1} << 16);
+    for (std::size_t got = 0; (got = source_.read(rest.data(), rest.size())) != 0;) {
+      met.bytesBehind += got;
+      search.feed(rest.data(), rest.data() + got);
+    }
+    met.dataRowsBehind = search.found();
+    ctrlZMet_ = met;
+  }
+  faults_.ctrlZ = ctrlZMet_;
+  return static_cast<std::size_t>(ctrlZ - data);
+}
+
+std::size_t InputReader::translateTextMode(char* data, std::size_t size) {
   char* carriageReturn = static_cast<char*>(std::memchr(data, '\r', size));
   if (carriageReturn == nullptr) {
     return size;
@@ -111,9 +180,9 @@ std::size_t InputReader::translateTextMode(char* data, std::size_t size) {
 }
 
 bool InputReader::refill() {
-  const auto rest = static_cast<std::size_t>(end_ - pos_);
-  bool added = false;
-  while (!added && !sourceDone_) {
+  const auto kept = static_cast<std::size_t>(end_ - pos_);
+  while (!sourceDone_ && (static_cast<std::size_t>(end_ - pos_) == kept || awaitingStart())) {
+    const auto rest = static_cast<std::size_t>(end_ - pos_);
     lineHead_.keep(buffered(), pos_);
     textBefore_ += pos_ - buffer_.data();
     if (capacity() - rest < refillRoom()) {
@@ -132,13 +201,28 @@ bool InputReader::refill() {
     }
     const std::size_t fresh = rest;  // translation starts at the held CR, if any
     size += readBlock(data + size, capacity() - size);
-    size = fresh + translateTextMode(data + fresh, size - fresh);
+    const std::size_t beforeCtrlZ = endAtCtrlZ(data + fresh, size - fresh);
+    const bool endedAtCtrlZ = beforeCtrlZ != size - fresh;
+    size = fresh + translateTextMode(data + fresh, beforeCtrlZ);
     pos_ = data;
     end_ = data + size;
     buffer_[size] = '\0';
-    added = size > rest;
+    if (endedAtCtrlZ) {
+      faults_.ctrlZ->offset = textOffsetAt(end_);
+    }
+    skipByteOrderMark();  // when the block held nothing more, the loop reads on
   }
-  return added;
+  return static_cast<std::size_t>(end_ - pos_) > kept;
+}
+
+void InputReader::skipByteOrderMark() {
+  if (!atInputStart_ || (awaitingStart() && !sourceDone_)) {
+    return;
+  }
+  atInputStart_ = false;
+  if (buffered().starts_with(kByteOrderMark)) {
+    pos_ += kByteOrderMark.size();
+  }
 }
 
 bool InputReader::skipSpace() {
@@ -176,6 +260,9 @@ bool InputReader::readNumber(Number& value, Scan scan, bool missingAllowed) {
       const std::ptrdiff_t consumed = scanned.next - pos_;
       if (!scanned.ok && !faults_.firstFailure) {
         noteFailure(pos_);  // may move the buffered text
+      }
+      if (scanned.ok) {
+        noteUnusualNumber(scanned.next, value);  // may move the buffered text
       }
       pos_ += consumed;
       return scanned.ok;
@@ -298,6 +385,24 @@ std::vector<std::int64_t> InputReader::lineNumbersAt(std::vector<std::int64_t> o
     return {};
   }
   return lineNumbersFrom(offsets, [this] { return skipPastLineEnd(); });
+}
+
+template <typename Number>
+void InputReader::noteUnusualNumber(const char* next, Number value) {
+  const char last = next[-1];
+  const bool goesOn =
+      (next != end_ && !isSpace(*next)) || last == 'e' || last == 'E' || last == '+' || last == '-';
+  bool infinite = false;
+  if constexpr (std::is_floating_point_v<Number>) {
+    infinite = std::isinf(value);
+  }
+  const std::int64_t offset = textOffset();
+  for (const auto& [noted, occurrence] :
+       {std::pair{goesOn, &faults_.partTokens}, std::pair{infinite, &faults_.infiniteValues}}) {
+    if (noted && occurrence->note(offset)) {
+      occurrence->quote = quoteAhead(0);  // may read on
+    }
+  }
 }
 
 void InputReader::noteFailure(const char* token) {

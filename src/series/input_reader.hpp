@@ -23,8 +23,10 @@
 namespace skarvel {
 
 // Reads a file as text the way text mode on Windows reads it, on every platform: CR LF reads as
-// LF and a Ctrl-Z byte ends the input. Reads in large blocks; offers whole lines, white-space
-// separated number tokens with stream-conversion semantics, and a rewind.
+// LF and a Ctrl-Z byte ends the input. A UTF-8 byte-order mark at the start of the input is
+// skipped (it stays in the text offsets, which are byte offsets where nothing was translated).
+// Reads in large blocks; offers whole lines, white-space separated number tokens with
+// stream-conversion semantics, and a rewind.
 class InputReader {
  public:
   // A reader of `source` in blocks of settings.blockBytes (at least one byte), plain rows read
@@ -45,20 +47,21 @@ class InputReader {
 
   // Skips white space, then reads one integer or one decimal number as a formatted stream
   // conversion does. False when the conversion fails or the input has ended; characters the
-  // conversion consumed stay consumed.
+  // conversion consumed stay consumed. Notes a number read from the start of a token that goes
+  // on (partTokens()) and a value beyond the double range (infiniteValues()).
   bool readInt(std::int32_t& value);
   bool readDouble(double& value);
 
   // readDouble for the values of a data row: notes each value that had to be read across a
   // line end (linesCrossed()). A token that is no number but equals one of the missing texts
-  // is consumed and reads as kMissingTokenValue. The usual value, behind blanks or tabs, is
-  // read inline.
+  // is consumed and reads as kMissingTokenValue. The usual value, behind blanks or tabs and
+  // followed by white space, is read inline; any other goes through readNumber, which notes it.
   bool readValue(double& value) {
     while (*pos_ == ' ' || *pos_ == '\t') {
       ++pos_;
     }
-    const NumberScan scanned = scanDoublePadded(pos_, value);
-    if (scanned.ok && scanned.next != end_) [[likely]] {
+    const NumberScan scanned = scanDoubleTokenPadded(pos_, value);
+    if (scanned.ok && isSpace(*scanned.next)) [[likely]] {
       pos_ = scanned.next;
       return true;
     }
@@ -96,6 +99,13 @@ class InputReader {
   const Occurrence& linesCrossed() const { return faults_.linesCrossed; }
   // Rows with text after their values: the first, and how many.
   const Occurrence& extraText() const { return faults_.extraText; }
+  // Numbers read from the start of a token that goes on ("2-3", "1.5.5", "1e", an hour "24.9"):
+  // the first token, and how many.
+  const Occurrence& partTokens() const { return faults_.partTokens; }
+  // Values beyond the double range, read as infinity: the first token, and how many.
+  const Occurrence& infiniteValues() const { return faults_.infiniteValues; }
+  // The Ctrl-Z that ended the input, once the reading has met it.
+  const std::optional<CtrlZEnd>& ctrlZ() const { return faults_.ctrlZ; }
   // True when the input has ended: nothing but what was read is left.
   bool atEnd();
 
@@ -104,7 +114,8 @@ class InputReader {
   // Called after each block read from the source.
   void onBlock(std::function<void()> observer) { blockObserver_ = std::move(observer); }
 
-  // Repositions to the start of the input. False when the input cannot be repositioned.
+  // Repositions to the start of the input and reads its first block (a read error shows in
+  // failed()). False when the input cannot be repositioned.
   bool rewind();
 
   // The reading position as a byte offset of the input, while every byte read so far was taken
@@ -147,11 +158,25 @@ class InputReader {
     return {buffer_.data(), static_cast<std::size_t>(end_ - buffer_.data())};
   }
   std::size_t readBlock(char* into, std::size_t size);
+  // Ends the freshly read text [data, data + size) at its first Ctrl-Z, if any, and notes what
+  // the source holds behind it; gives the size of the text before it.
+  std::size_t endAtCtrlZ(char* data, std::size_t size);
   std::size_t translateTextMode(char* data, std::size_t size);
+  // At the start of the input, once its first three bytes are buffered (or the input is shorter):
+  // skips a UTF-8 byte-order mark.
+  void skipByteOrderMark();
+  bool awaitingStart() const {
+    return atInputStart_ && static_cast<std::size_t>(end_ - pos_) < kByteOrderMark.size();
+  }
+  static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
   void clearBuffer();
   // Skips white space, counting a value that crosses a line end.
   bool skipSpaceAcrossLines();
   void noteFailure(const char* token);
+  // After a number conversion of the token at the reading position that consumed up to `next`:
+  // notes a token that goes on behind what was read as a number, and an infinite value.
+  template <typename Number>
+  void noteUnusualNumber(const char* next, Number value);
   // A short quote of the token `ahead` bytes behind the reader's position, reading on when the
   // token goes on in the next block.
   std::string quoteAhead(std::ptrdiff_t ahead);
@@ -168,7 +193,10 @@ class InputReader {
   const char* end_ = nullptr;
   bool sourceDone_ = false;
   bool heldCarriageReturn_ = false;
-  bool translated_ = false;  // a CR LF was read as LF, or a Ctrl-Z ended the input
+  bool translated_ = false;    // a CR LF was read as LF, or a Ctrl-Z ended the input
+  bool atInputStart_ = false;  // nothing is buffered yet but the input's first bytes
+  // The Ctrl-Z met before, kept across rewinds: a reading that meets it again looks no further.
+  std::optional<CtrlZEnd> ctrlZMet_;
   // Text read before the buffer's first byte.
   std::int64_t textBefore_ = 0;
   LineHead lineHead_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <limits>
 
 namespace skarvel {
@@ -127,9 +128,9 @@ const char* scanExponent(const char* p, DecimalDigits& digits, const char*& numb
   return q;
 }
 
-}  // namespace
-
-NumberScan scanDouble(const char* text, double& value) {
+// scanDouble, and with `kWholeToken` scanDoubleToken.
+template <bool kWholeToken>
+NumberScan scanNumber(const char* text, double& value) {
   const char* p = text;
   bool negative = false;
   if (*p == '+' || *p == '-') {
@@ -144,6 +145,11 @@ NumberScan scanDouble(const char* text, double& value) {
   }
   const char* numberEnd = p;
   p = scanExponent(p, digits, numberEnd);
+  if constexpr (kWholeToken) {
+    if (numberEnd != p) {
+      return {p, false};  // an exponent without digits
+    }
+  }
 
   double magnitude = 0.0;
   if (digits.mantissa == 0) {
@@ -158,9 +164,24 @@ NumberScan scanDouble(const char* text, double& value) {
         digits.exponent >= 0 ? exact * kExactPowersOfTen[power] : exact / kExactPowersOfTen[power];
   } else {
     magnitude = convertExactly(mantissaStart, numberEnd);
+    if constexpr (kWholeToken) {
+      if (std::isinf(magnitude)) {
+        return {p, false};
+      }
+    }
   }
   value = negative ? -magnitude : magnitude;
   return {p, true};
+}
+
+}  // namespace
+
+NumberScan scanDouble(const char* text, double& value) {
+  return scanNumber<false>(text, value);
+}
+
+NumberScan scanDoubleToken(const char* text, double& value) {
+  return scanNumber<true>(text, value);
 }
 
 NumberScan scanInt32(const char* text, std::int32_t& value) {

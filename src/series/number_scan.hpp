@@ -76,6 +76,11 @@ inline std::uint64_t eightDigitsValue(std::uint64_t digits) {
 // divide; everything else goes through std::from_chars.
 NumberScan scanDouble(const char* text, double& value);
 
+// scanDouble for a token that has to be one number whole, as a plain data row's values are: a
+// number whose exponent has no digits ("1e", "2E-") or whose magnitude is beyond the double range
+// fails, with what scanDouble would consume. Every other number reads as scanDouble reads it.
+NumberScan scanDoubleToken(const char* text, double& value);
+
 // Scans a decimal integer at `text`: optional sign, digits. A value outside the signed 32-bit
 // range fails, with its digits consumed.
 NumberScan scanInt32(const char* text, std::int32_t& value);
@@ -94,12 +99,11 @@ int numberConversionResult(const char* text);
 // of it).
 inline constexpr std::size_t kReadPadding = 32;
 
-// scanDouble for text followed by at least kReadPadding readable bytes. A number of at most
-// seven characters without exponent, the usual shape of model output ("0.523", "-12.75",
-// "-9999"), is read from one 8-byte word without a branch per character, and where it ends is
-// found with a single bit scan: the reading loop's hot path. Anything else goes to scanDouble.
-inline NumberScan scanDoublePadded(const char* text, double& value) {
-  using namespace number_detail;
+namespace number_detail {
+
+// scanDoublePadded with `kGeneral` for anything but a short plain decimal.
+template <NumberScan (*kGeneral)(const char*, double&)>
+inline NumberScan scanShortDecimalPadded(const char* text, double& value) {
   const std::uint64_t word = loadWord(text);
   const std::uint64_t offsets = word ^ 0x3030303030303030ULL;
   const std::uint64_t points = zeroBytes(word ^ 0x2E2E2E2E2E2E2E2EULL);
@@ -113,7 +117,7 @@ inline NumberScan scanDoublePadded(const char* text, double& value) {
   const int length = end - (pointsInside != 0 ? 1 : 0) - (sign != 0 ? 1 : 0);
   if (end == 8 || (pointsInside & (pointsInside - 1)) != 0 || length == 0 ||
       (((word >> (8 * end)) & 0xFF) | 0x20) == 'e') {
-    return scanDouble(text, value);  // longer, two points, no digit, or an exponent
+    return kGeneral(text, value);  // longer, two points, no digit, or an exponent
   }
   // Drop the point byte, zero the sign byte, move the digits to the high end (the bytes below
   // act as leading zeros) and convert them: at most seven digits, so the division rounds
@@ -128,6 +132,22 @@ inline NumberScan scanDoublePadded(const char* text, double& value) {
       static_cast<double>(mantissa) / kExactPowersOfTen[static_cast<std::size_t>(fractionDigits)];
   value = negative ? -magnitude : magnitude;
   return {text + end, true};
+}
+
+}  // namespace number_detail
+
+// scanDouble for text followed by at least kReadPadding readable bytes. A number of at most
+// seven characters without exponent, the usual shape of model output ("0.523", "-12.75",
+// "-9999"), is read from one 8-byte word without a branch per character, and where it ends is
+// found with a single bit scan: the reading loop's hot path. Anything else goes to scanDouble.
+inline NumberScan scanDoublePadded(const char* text, double& value) {
+  return number_detail::scanShortDecimalPadded<scanDouble>(text, value);
+}
+
+// scanDoubleToken for text followed by at least kReadPadding readable bytes, with the word path
+// of scanDoublePadded.
+inline NumberScan scanDoubleTokenPadded(const char* text, double& value) {
+  return number_detail::scanShortDecimalPadded<scanDoubleToken>(text, value);
 }
 
 }  // namespace skarvel

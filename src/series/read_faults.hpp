@@ -37,11 +37,22 @@ struct Occurrence {
   }
 };
 
+// A Ctrl-Z byte that ended the input, and what lies behind it in the source.
+struct CtrlZEnd {
+  std::int64_t offset = 0;         // where the text read ends (see InputReader::textOffset)
+  std::uint64_t sourceOffset = 0;  // of the Ctrl-Z byte in the source
+  std::uint64_t bytesBehind = 0;   // bytes of the source behind it, none of them read
+  bool dataRowsBehind = false;     // a line behind it starts with a number
+};
+
 // Everything the reading noted for the warnings.
 struct ReadFaults {
   std::optional<FailedToken> firstFailure;  // the end of the input is no failure
   Occurrence linesCrossed;                  // values read across a line end: the line that ended
   Occurrence extraText;                     // rows with text after their values
+  Occurrence partTokens;      // numbers read from the start of a token that goes on: the token
+  Occurrence infiniteValues;  // values beyond the double range, read as infinity: the token
+  std::optional<CtrlZEnd> ctrlZ;
 };
 
 // The longest quote of input text a message shows; one more byte is kept, so a message can tell

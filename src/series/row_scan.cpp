@@ -71,7 +71,7 @@ const char* scanRowScalar(const char* text, std::array<std::int32_t, 4>& stamp,
     return nullptr;
   }
   for (double& value : values) {
-    p = scanToken(p, value, scanDoublePadded);
+    p = scanToken(p, value, scanDoubleTokenPadded);
     if (p == nullptr) {
       return nullptr;
     }
@@ -230,7 +230,7 @@ SKARVEL_AVX2 inline bool readQuotient(const char* p, double& numerator, double& 
     }
   }
   divisor = 1.0;
-  return scanToken(p, numerator, scanDouble) != nullptr;
+  return scanToken(p, numerator, scanDoubleToken) != nullptr;
 }
 
 SKARVEL_AVX2 inline bool readQuotient(TokenWalk& walk, double& numerator, double& divisor) {

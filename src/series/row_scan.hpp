@@ -34,7 +34,8 @@ const char* scanStamp(const char* text, std::array<std::int32_t, 4>& stamp);
 // A plain row: optional blanks or tabs, then 4 + values.size() tokens separated by runs of
 // blanks or tabs (a token is a maximal run of bytes other than blank, tab and '\n'), then
 // optional blanks or tabs and a '\n' before `end`. The first four tokens are each consumed
-// whole by a successful scanInt32, the others each by a successful scanDouble.
+// whole by a successful scanInt32, the others each by a successful scanDoubleToken (so a value
+// whose exponent has no digits or that is beyond the double range is read field by field).
 //
 // [text, end) is buffered text with a NUL at `end` and at least kReadPadding readable bytes
 // behind `end`. A kind that is not available reads as the scalar kind.

@@ -131,7 +131,11 @@ TEST_F(AveragesEndToEnd, HeaderCountGivenTooLarge) {
 
 TEST_F(AveragesEndToEnd, HeaderCountBeyondTheEndOfTheInput) {
   const ToolRun result = run("title\n2001 1 1 24 1\n", {"100"});
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 4);
+  EXPECT_EQ(
+      result.diagnostics,
+      "skarvel: warning: the header-row count 100 copies 1 data row into the header (the rows "
+      "from line 2 on start with a number; leave the count out to detect it)\n");
   EXPECT_EQ(result.console, kBanner + "1 columns \n" + kDone);
   EXPECT_EQ(file("flow.tat"), "daily_sums_from_flow.dat_:_title\n2001 1 1 24 1\n0\t0\t0\t0\t0\n");
 }

@@ -145,6 +145,9 @@ TEST_F(DiagnosticsEndToEnd, CommonMistakes) {
            "line 2: no value columns found after the four date fields of \"2001 1 1 5.5\" "
            "(values are separated by blanks or tabs)\n" +
            kWarning +
+           "line 2: only the start of \"5.5\" was read as a number, and the rest as the next "
+           "field or not at all (3 tokens in all; fields are separated by blanks or tabs)\n" +
+           kWarning +
            "no row closed a day in 3 rows (a day closes on its row with hour 24; hours 0..23? "
            "skarvel expects the day's last step as hour 24, or use --day-ends=23)\n" +
            kWarning +
@@ -207,6 +210,94 @@ TEST_F(DiagnosticsEndToEnd, CommonMistakes) {
        "daily_sums_from_flow.dat_:_" + twoHeaders + twoDaysDaily,
        "monthly_sums_from_flow.dat_:_" + twoHeaders + twoDaysMonthly,
        ""},
+      {"a day in two rows with hour 24",
+       "q\n2001 1 30 24 4\n2001 1 30 24 2\n2001 1 31 24 6\n",
+       {},
+       4,
+       "1 columns \n...1/2001\n" + kDone,
+       "daily_sums_from_flow.dat_:_q\n2001\t1\t30\t24\t4\n2001\t1\t30\t24\t2\n"
+       "2001\t1\t31\t24\t6\n0\t0\t0\t0\t4\n",
+       "monthly_sums_from_flow.dat_:_q\n2001\t1\t31\t24\t4\n0\t0\t0\t0\t4\n",
+       kWarning + "line 3: the day 2001 1 30 closed again (1 day closed more than once: several "
+                  "rows per hour, or repeated rows?)\n"},
+      {"two runs in one file",
+       "q\n" + twoDays + twoDays,
+       {},
+       4,
+       "1 columns \n..1/2001\n..1/2001\n" + kDone,
+       "daily_sums_from_flow.dat_:_q\n" + twoDaysDaily.substr(0, 30) + twoDaysDaily,
+       "monthly_sums_from_flow.dat_:_q\n" + twoDaysMonthly.substr(0, 15) + twoDaysMonthly,
+       kWarning + "line 4: the date goes back from 2001 1 31 to 2001 1 30 (1 time in all: rows in "
+                  "reverse order, or two runs in one file?)\n"},
+      {"a Ctrl-Z before data rows",
+       "q\n" + twoDays + "\x1A" + "2001 2 1 24 3\n",
+       {},
+       4,
+       "1 columns \n..1/2001\n" + kDone,
+       "daily_sums_from_flow.dat_:_q\n" + twoDaysDaily,
+       "monthly_sums_from_flow.dat_:_q\n" + twoDaysMonthly,
+       kWarning + "line 4: a Ctrl-Z byte ended the input, as on Windows, and the 14 bytes behind "
+                  "it, which hold data rows, were not read (remove the Ctrl-Z to read them)\n"},
+      {"two values without a blank between them",
+       "q1 q2\n2001 1 30 24 4 1\n2001 1 31 24 6-2\n",
+       {},
+       4,
+       "2 columns \n..1/2001\n" + kDone,
+       "daily_sums_from_flow.dat_:_q1 q2\n2001\t1\t30\t24\t4\t1\n2001\t1\t31\t24\t6\t-2\n"
+       "0\t0\t0\t0\t5\t-0.5\n",
+       "monthly_sums_from_flow.dat_:_q1 q2\n2001\t1\t31\t24\t5\t-0.5\n0\t0\t0\t0\t5\t-0.5\n",
+       kWarning +
+           "line 3: only the start of \"6-2\" was read as a number, and the rest as the next "
+           "field or not at all (1 token in all; fields are separated by blanks or tabs)\n"},
+      {"month 13",
+       "q\n2001 1 30 24 4\n2001 13 31 24 6\n",
+       {},
+       4,
+       "1 columns \n.." + kDone,
+       "daily_sums_from_flow.dat_:_q\n2001\t1\t30\t24\t4\n2001\t13\t31\t24\t6\n"
+       "0\t0\t0\t0\t0\n",
+       "monthly_sums_from_flow.dat_:_q\n0\t0\t0\t0\t0\n",
+       kWarning + "line 3: the month 13 of 2001 13 31 24 is out of range (1 row in all)\n" +
+           kWarning +
+           "the input ended in an unfinished month (last row 2001 13 31 24): 2 closed days are "
+           "in no monthly row and not in the final row\n"},
+      {"a value beyond the range of numbers",
+       "q\n2001 1 30 24 4\n2001 1 31 24 1e400\n",
+       {},
+       0,
+       "1 columns \n..1/2001\n" + kDone,
+       "daily_sums_from_flow.dat_:_q\n2001\t1\t30\t24\t4\n2001\t1\t31\t24\t1.#INF\n"
+       "0\t0\t0\t0\t1.#INF\n",
+       "monthly_sums_from_flow.dat_:_q\n2001\t1\t31\t24\t1.#INF\n0\t0\t0\t0\t1.#INF\n",
+       kWarning + "line 3: the value \"1e400\" is beyond the range of numbers and was read as "
+                  "infinity (1 value in all)\n"},
+      {"a byte-order mark before the first data row",
+       "\xEF\xBB\xBF" + twoDays,
+       {},
+       0,
+       "0 Kopfzeilen..\n\n1 columns \n..1/2001\n" + kDone,
+       twoDaysDaily,
+       twoDaysMonthly,
+       ""},
+      {"a byte-order mark before the header lines",
+       "\xEF\xBB\xBF" + twoHeaders + twoDays,
+       {},
+       0,
+       "1 columns \n..1/2001\n" + kDone,
+       "daily_sums_from_flow.dat_:_" + twoHeaders + twoDaysDaily,
+       "monthly_sums_from_flow.dat_:_" + twoHeaders + twoDaysMonthly,
+       ""},
+      {"a header-row count that reaches into the data",
+       twoHeaders + twoDays,
+       {"3"},
+       4,
+       "1 columns \n.1/2001\n" + kDone,
+       "daily_sums_from_flow.dat_:_" + twoHeaders + "2001 1 30 24 4\n2001\t1\t31\t24\t6\n" +
+           "0\t0\t0\t0\t6\n",
+       "monthly_sums_from_flow.dat_:_" + twoHeaders + "2001 1 30 24 4\n2001\t1\t31\t24\t6\n" +
+           "0\t0\t0\t0\t6\n",
+       kWarning + "the header-row count 3 copies 1 data row into the header (the rows from line 3 "
+                  "on start with a number; leave the count out to detect it)\n"},
       {"an argument after the column count",
        twoHeaders + twoDays,
        {"2", "1", "x"},

@@ -268,6 +268,82 @@ TEST(RunReport, WarningsForEachRule) {
        {{"line 2: no value columns found after the four date fields of \"2001-01-01T01:00 1.5\" "
          "(this looks like a CSV file: skarvel reads blank- or tab-separated columns)",
          true}}},
+      {"a number read from part of its token",
+       [](RunFacts& f) {
+         f.partTokens = {508, "2-3", 2};
+         f.partTokensLine = 5;
+       },
+       {{"line 5: only the start of \"2-3\" was read as a number, and the rest as the next field "
+         "or not at all (2 tokens in all; fields are separated by blanks or tabs)",
+         true}}},
+      {"no such warning where reading stopped in that line",
+       [](RunFacts& f) {
+         f.partTokens = {300, "24.5", 1};
+         f.partTokensLine = 3;
+         f.failure = FailedToken{306, "NA", true};
+         f.failureLine = 3;
+         f.dataRowsUnread = 1;
+       },
+       {{"line 3: reading stopped at \"NA\", which is no number; 1 data row was not read from "
+         "there on" +
+             kNotNumbers,
+         true}}},
+      {"an infinite value",
+       [](RunFacts& f) {
+         f.infiniteValues = {612, "1e400", 1};
+         f.infiniteValuesLine = 6;
+       },
+       {{"line 6: the value \"1e400\" is beyond the range of numbers and was read as infinity (1 "
+         "value in all)",
+         false}}},
+      {"a Ctrl-Z before data rows",
+       [](RunFacts& f) {
+         f.ctrlZ = CtrlZEnd{300, 300, 45, true};
+         f.ctrlZLine = 4;
+       },
+       {{"line 4: a Ctrl-Z byte ended the input, as on Windows, and the 45 bytes behind it, which "
+         "hold data rows, were not read (remove the Ctrl-Z to read them)",
+         true}}},
+      {"no warning for a Ctrl-Z behind the data",
+       [](RunFacts& f) {
+         f.ctrlZ = CtrlZEnd{300, 300, 2, false};
+       },
+       {}},
+      {"a stamp field out of range",
+       [](RunFacts& f) {
+         f.stampsOutOfRange = {700, "", 24};
+         f.firstOutOfRange = {2001, 13, 1, 1};
+         f.stampsOutOfRangeLine = 7;
+       },
+       {{"line 7: the month 13 of 2001 13 1 1 is out of range (24 rows in all)", true}}},
+      {"a day closed again",
+       [](RunFacts& f) {
+         f.closeOrder.repeatedDays = {1207, "", 31};
+         f.closeOrder.firstRepeated = {2001, 1, 1, 24};
+         f.repeatedDaysLine = 12;
+       },
+       {{"line 12: the day 2001 1 1 closed again (31 days closed more than once: several rows per "
+         "hour, or repeated rows?)",
+         true}}},
+      {"a date that goes back",
+       [](RunFacts& f) {
+         f.closeOrder.datesBack = {4007, "", 1};
+         f.closeOrder.backFrom = {2001, 12, 31, 24};
+         f.closeOrder.backTo = {2001, 1, 1, 24};
+         f.datesBackLine = 40;
+       },
+       {{"line 40: the date goes back from 2001 12 31 to 2001 1 1 (1 time in all: rows in reverse "
+         "order, or two runs in one file?)",
+         true}}},
+      {"a header-row count that copies data rows",
+       [](RunFacts& f) {
+         f.headerRowsGiven = 5;
+         f.headerDataRows = 3;
+         f.firstDataRowLine = 3;
+       },
+       {{"the header-row count 5 copies 3 data rows into the header (the rows from line 3 on start "
+         "with a number; leave the count out to detect it)",
+         true}}},
       {"W8: arguments after the column count",
        [](RunFacts& f) {
          f.ignoredArguments = {"1", "x"};

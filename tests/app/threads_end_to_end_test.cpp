@@ -2,7 +2,8 @@
 // thread count and chunk size gives the same exit status, standard output, standard error and
 // output files, byte for byte, as --threads=1. The inputs are generated: a few years of hourly
 // rows, clean or with what makes the threads hand the rest of the input to one thread (a failed
-// conversion, a short or long row, CR LF, Ctrl-Z, NUL) early, in the middle or in the last day.
+// conversion, a short or long row, CR LF, Ctrl-Z, NUL, what a warning names) early, in the
+// middle or in the last day.
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -343,6 +344,13 @@ std::vector<Case> wellFormedCases() {
                    },
                    {"--day-ends=23"}});
   cases.push_back({"DailyRows", [] { return generate({17, 3, 24, 24, 40}).text(); }, {}});
+  cases.push_back({"ByteOrderMarkWithoutHeader",
+                   [] {
+                     Rows rows = hourly(18, 4);
+                     rows.header.clear();
+                     return "\xEF\xBB\xBF" + rows.text();
+                   },
+                   {}});
   return cases;
 }
 
@@ -399,6 +407,33 @@ std::vector<Fault> faults() {
       {"CtrlZ",
        [](Rows rows, std::size_t at) {
          rows.data[at].insert(rows.data[at].find_first_of(" \t", 12), "\x1A");
+         return rows.text();
+       },
+       {}},
+      // A day's rows once more: the copy's close comes again, often as a chunk's first close.
+      {"DayTwice",
+       [](Rows rows, std::size_t at) {
+         const auto day = static_cast<std::ptrdiff_t>(at - at % 24);
+         const std::vector<std::string> copy(rows.data.begin() + day, rows.data.begin() + day + 24);
+         rows.data.insert(rows.data.begin() + day + 24, copy.begin(), copy.end());
+         return rows.text();
+       },
+       {}},
+      {"FirstDayAgain",
+       [](Rows rows, std::size_t at) {
+         const std::vector<std::string> copy(rows.data.begin(), rows.data.begin() + 24);
+         rows.data.insert(rows.data.begin() + static_cast<std::ptrdiff_t>(at - at % 24 + 24),
+                          copy.begin(), copy.end());
+         return rows.text();
+       },
+       {}},
+      {"NumberReadInPart", replaceLastValue("1e"), {}},
+      {"InfiniteValue", replaceLastValue("1e400"), {}},
+      {"MonthOutOfRange",
+       [](Rows rows, std::size_t at) {
+         std::string& row = rows.data[at];
+         const std::size_t month = row.find(' ') + 1;
+         row.replace(month, row.find(' ', month) - month, "13");
          return rows.text();
        },
        {}},

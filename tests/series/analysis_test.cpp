@@ -17,7 +17,8 @@ struct HeaderScan {
 HeaderScan scan(const std::string& bytes, std::int32_t headrows) {
   InputReader reader(ByteSource::ofBytes(bytes));
   HeaderScan result{false, headrows, ""};
-  result.found = scanHeader(reader, result.headrows, result.line);
+  std::int64_t lineNumber = 0;
+  result.found = scanHeader(reader, result.headrows, result.line, lineNumber);
   return result;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace skarvel {
@@ -127,6 +128,42 @@ TEST(DaysInMonth, GivesGregorianLengthsAndMarksUnknownMonths) {
   for (const Case& c : cases) {
     EXPECT_EQ(DaysInMonth(c.month, c.year), c.days) << c.month << "/" << c.year;
   }
+}
+
+TEST(StampOutOfRange, NegativeFieldsAndMonthDayHourAboveTheirRange) {
+  const std::pair<RecordStamp, bool> cases[] = {
+      {{2001, 12, 31, 24}, false}, {{0, 0, 0, 0}, false},           {{2001, 13, 1, 1}, true},
+      {{2001, 1, 32, 1}, true},    {{2001, 1, 1, 25}, true},        {{-1, 1, 1, 1}, true},
+      {{2001, -1, 1, 1}, true},    {{2001, 1, 1, INT32_MAX}, true}, {{INT32_MIN, 1, 1, 1}, true},
+  };
+  for (const auto& [stamp, outOfRange] : cases) {
+    EXPECT_EQ(stampOutOfRange(stamp), outOfRange)
+        << stamp.year << " " << stamp.month << " " << stamp.day << " " << stamp.hour;
+  }
+}
+
+// Closes at offsets 0, 10, 20, ...: a day closed three times counts once; month 0 and day 0
+// take no part; a close after one that went back is in order again.
+TEST(CloseOrder, CountsDaysClosedAgainAndDatesGoingBack) {
+  const RecordStamp closes[] = {
+      {2001, 1, 1, 24}, {2001, 1, 1, 24}, {2001, 1, 1, 24},   {2001, 1, 2, 24}, {2000, 0, 0, 24},
+      {2001, 1, 2, 24}, {2001, 1, 3, 24}, {2000, 12, 31, 24}, {2001, 1, 1, 24}, {1999, 1, 1, 24}};
+  CloseOrder order;
+  std::int64_t offset = 0;
+  for (const RecordStamp& close : closes) {
+    order.take(close, offset);
+    offset += 10;
+  }
+  EXPECT_EQ(order.repeatedDays.count, 2);
+  EXPECT_EQ(order.repeatedDays.firstOffset, 10);
+  EXPECT_EQ(order.firstRepeated.day, 1);
+  EXPECT_EQ(order.datesBack.count, 2);
+  EXPECT_EQ(order.datesBack.firstOffset, 70);
+  EXPECT_EQ(order.backFrom.day, 3);
+  EXPECT_EQ(order.backTo.year, 2000);
+  EXPECT_EQ(order.first->day, 1);
+  EXPECT_EQ(order.last->year, 1999);
+  EXPECT_FALSE(order.inOrder());
 }
 
 TEST(RecordLoop, ClosesDaysAndMonths) {

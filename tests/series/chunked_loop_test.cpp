@@ -324,6 +324,9 @@ TEST(ChunkedLoop, HandsTheChunkOfAFaultToTheRecordLoop) {
       {"a Ctrl-Z", "", "\x1A", {}},
       {"a NUL", "", std::string(1, '\0'), {}},
       {"a long number", "2004 1 3 18 7." + std::string(700, '5') + " 2", "", {}, false},
+      {"a number read from part of its token", "2004 1 3 18 1e 2", "", {}},
+      {"an infinite value", "2004 1 3 18 1e400 2", "", {}},
+      {"a month out of range", "2004 13 3 18 7.5 2", "", {}},
   };
   const std::vector<std::string> clean = rowsOf(80, 6);
   for (const Fault& fault : faults) {

@@ -416,6 +416,72 @@ TEST(InputReaderExtraText, AcrossBlockBoundaries) {
   }
 }
 
+// Rows read field by field, tokens cut by every block boundary: numbers read from the start of a
+// token that goes on (a sign, a second point, an exponent without digits, an hour with a
+// fraction), and values beyond the double range.
+TEST(InputReaderUnusualNumbers, NamesTheFirstOfEachKindAndCountsThem) {
+  const std::string bytes =
+      "2001 1 1 24 1e5 .5 1.\n2001 1 2 24 2-3 1e400\n2001 1 3 24 1.5.5 7\n"
+      "2001 1 4 24.9 1e 2E+\n2001 1 5 24 -1e999 1 2\n";
+  for (const std::size_t block : smallBlocks(30)) {
+    InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(block));
+    readRows(reader, 3);
+    const std::string what = "blocks of " + std::to_string(block);
+    expectOccurrence(bytes, reader.partTokens(), {what.c_str(), bytes, 3, {2, "2-3", 5}});
+    expectOccurrence(bytes, reader.infiniteValues(), {what.c_str(), bytes, 3, {2, "1e400", 2}});
+  }
+}
+
+TEST(InputReader, SkipsAByteOrderMarkAtTheStartOnly) {
+  const std::string mark = "\xEF\xBB\xBF";
+  for (const std::size_t block : smallBlocks(8)) {
+    EXPECT_EQ(linesOf(mark + "head\n" + mark + "x\n", block),
+              (std::vector<std::string>{"head\n", mark + "x\n"}));
+    EXPECT_EQ(linesOf(mark, block), std::vector<std::string>{});
+    EXPECT_EQ(linesOf("\xEF\xBB\n", block), std::vector<std::string>{"\xEF\xBB\n"});
+  }
+  // Offsets stay byte offsets, so the threads can start behind the mark.
+  const std::string bytes = mark + "2001 1 1 24 5\n";
+  InputReader reader(ByteSource::ofBytes(bytes));
+  ASSERT_TRUE(reader.rewind());
+  EXPECT_EQ(reader.plainOffset(), std::optional<std::int64_t>(3));
+  std::int32_t year = 0;
+  EXPECT_TRUE(reader.readInt(year));
+  EXPECT_EQ(year, 2001);
+}
+
+TEST(InputReader, TellsWhatLiesBehindTheCtrlZThatEndedTheInput) {
+  struct Case {
+    std::string bytes;
+    std::optional<CtrlZEnd> ctrlZ;  // offset, source offset, bytes behind, data rows behind
+  };
+  const Case cases[] = {
+      {"2001 1 1 24 5\n", std::nullopt},
+      {"2001 1 1 24 5\n\x1A", CtrlZEnd{14, 14, 0, false}},
+      {"2001 1 1 24 5\n\x1A\x1A\r\nend\n", CtrlZEnd{14, 14, 7, false}},
+      {"2001 1 1 24 5\n\x1A"
+       "end\n 2001 1 2 24 6\n",
+       CtrlZEnd{14, 14, 19, true}},
+      {"2001 1 1\x1A 24 5\n", CtrlZEnd{8, 8, 6, true}},
+      {"a\r\nb\x1A-.5", CtrlZEnd{3, 4, 3, true}},
+  };
+  for (const Case& c : cases) {
+    for (const std::size_t block : smallBlocks(24)) {
+      InputReader reader(ByteSource::ofBytes(c.bytes), inBlocksOf(block));
+      std::string line;
+      while (reader.readLine(line)) {
+      }
+      ASSERT_EQ(reader.ctrlZ().has_value(), c.ctrlZ.has_value()) << c.bytes;
+      if (c.ctrlZ) {
+        EXPECT_EQ(reader.ctrlZ()->offset, c.ctrlZ->offset) << c.bytes;
+        EXPECT_EQ(reader.ctrlZ()->sourceOffset, c.ctrlZ->sourceOffset) << c.bytes;
+        EXPECT_EQ(reader.ctrlZ()->bytesBehind, c.ctrlZ->bytesBehind) << c.bytes;
+        EXPECT_EQ(reader.ctrlZ()->dataRowsBehind, c.ctrlZ->dataRowsBehind) << c.bytes;
+      }
+    }
+  }
+}
+
 TEST(InputReaderBlocks, CountsBytesAndTellsEachBlock) {
   constexpr std::size_t kBlock = 64;
   const std::string empty;
@@ -454,7 +520,7 @@ TEST(InputReaderBlocks, RewindStartsTheCountAfresh) {
   ASSERT_TRUE(reader.readDouble(value));
   EXPECT_EQ(reader.bytesRead(), bytes.size());
   ASSERT_TRUE(reader.rewind());
-  EXPECT_EQ(reader.bytesRead(), 0u);
+  EXPECT_EQ(reader.bytesRead(), bytes.size());  // counted afresh: the first block, read again
   EXPECT_EQ(reader.textOffset(), 0);
   reader.skipLine();
   EXPECT_EQ(reader.textOffset(), 14);

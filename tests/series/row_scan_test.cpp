@@ -1,6 +1,7 @@
 // scanDataRow of every kind against a reading of the row by its definition: split at blanks and
-// tabs up to the first '\n', each token converted alone by scanInt32 or scanDouble. Hand-written
-// rows at every shape boundary, at every offset from a 64-byte boundary, and seeded random rows.
+// tabs up to the first '\n', each token converted alone by scanInt32 or scanDouble, a value one
+// finite number whole. Hand-written rows at every shape boundary, at every offset from a 64-byte
+// boundary, and seeded random rows.
 #include "row_scan.hpp"
 
 #include <gtest/gtest.h>
@@ -69,7 +70,10 @@ std::optional<RowReading> readByDefinition(std::string_view text, std::size_t co
   }
   reading.values.resize(columns);
   for (std::size_t i = 0; i < columns; ++i) {
-    if (!convertsWhole(tokens[4 + i], reading.values[i], scanDouble)) {
+    // One number whole: no exponent without digits, and within the double range.
+    const std::string_view token = tokens[4 + i];
+    if (!convertsWhole(token, reading.values[i], scanDouble) ||
+        token.find_last_of("eE+-") == token.size() - 1 || std::isinf(reading.values[i])) {
       return std::nullopt;
     }
   }
@@ -189,7 +193,9 @@ TEST(ScanDataRow, ReadsExactlyThePlainRows) {
       {"1990 1 1 1 \t\n", 0, true},
       {"+1990 -1 +0 -0 +5 -0 +.5 5. .5 -0.0\n", 6, true},
       {"1 2 3 4 1e+ 1e 1E- 2e-x\n", 4, false},
-      {"1 2 3 4 1e+ 1e 1E- 1.5e-3\n", 4, true},
+      {"1 2 3 4 1e+ 1e5 1E-3 1.5e-3\n", 4, false},
+      {"1 2 3 4 1e 1E-\n", 2, false},
+      {"1 2 3 4 2-3\n", 1, false},
       {"1 2 3 4 1e5x\n", 1, false},
       {"1 2 3 4 NA\n", 1, false},
       {"1 2 3 4 . \n", 1, false},
@@ -230,7 +236,9 @@ TEST(ScanDataRow, ReadsExactlyThePlainRows) {
       {"1990 1 1 1 0.5 \0\n"s, 1, false},
       {"1990 1\0 1 1 0.5\n"s, 1, false},
       {"-9999 1 1 1 -9999 -9999.0 -9999.000\n", 3, true},
-      {"1 1 1 1 1e22 1e23 1e-22 1e-23 1e400 -1e-400\n", 6, true},
+      {"1 1 1 1 1e22 1e23 1e-22 1e-23 1e-400 -1e-400\n", 6, true},
+      {"1 1 1 1 1e400\n", 1, false},
+      {"1 1 1 1 -1.8e308\n", 1, false},
       {"1 1 1 1 123456789012345 1234567890123456 12345678901234567 1234567890123456789\n", 4, true},
       {"1 1 1 1 .123456789012345 1.23456789012345e5 9007199254740993 0.30000000000000004\n", 4,
        true},
@@ -242,7 +250,7 @@ TEST(ScanDataRow, ReadsExactlyThePlainRows) {
 }
 
 TEST(ScanDataRow, GivesTheExactValues) {
-  const std::string text = "1990 12 31 24 0.523 -12.75 -9999 +.5 -0 1e+\n";
+  const std::string text = "1990 12 31 24 0.523 -12.75 -9999 +.5 -0 1e+2\n";
   for (const RowScanKind kind : availableKinds()) {
     const BufferedText buffered(text, 0);
     std::array<std::int32_t, 4> stamp{};
@@ -250,7 +258,7 @@ TEST(ScanDataRow, GivesTheExactValues) {
     const char* next = scanDataRow(buffered.text(), buffered.end(), stamp, values, kind);
     ASSERT_EQ(next, buffered.end()) << kindName(kind);
     EXPECT_EQ(stamp, (std::array<std::int32_t, 4>{1990, 12, 31, 24}));
-    EXPECT_EQ(values, (std::vector<double>{0.523, -12.75, -9999.0, 0.5, -0.0, 1.0}));
+    EXPECT_EQ(values, (std::vector<double>{0.523, -12.75, -9999.0, 0.5, -0.0, 100.0}));
     EXPECT_TRUE(std::signbit(values[4]));
   }
 }
