@@ -1,6 +1,7 @@
 // The number reader against the number grammar: what each scan consumed, whether it found a
 // number, and its value bit for bit.
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -37,6 +38,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(std::bit_cast<std::uint64_t>(fast) == std::bit_cast<std::uint64_t>(value),
             "scanDoublePadded gives the correctly rounded value");
   }
+  // A token that must be one finite number whole: what scanDouble reads, where it read all it
+  // consumed and the value is finite.
+  double token = 0.0;
+  const NumberScan tokenScan = scanDoubleToken(text.c_str(), token);
+  double fastToken = 0.0;
+  const NumberScan fastTokenScan = scanDoubleTokenPadded(padded.c_str(), fastToken);
+  const bool whole =
+      plainScan.ok && expected.consumed == expected.numberLength && !std::isinf(plain);
+  require(tokenScan.next == plainScan.next && tokenScan.ok == whole,
+          "scanDoubleToken reads a finite number whole");
+  require(fastTokenScan.next - padded.c_str() == tokenScan.next - text.c_str() &&
+              fastTokenScan.ok == tokenScan.ok,
+          "scanDoubleTokenPadded reads as scanDoubleToken");
+  require(
+      !whole || (std::bit_cast<std::uint64_t>(token) == std::bit_cast<std::uint64_t>(plain) &&
+                 std::bit_cast<std::uint64_t>(fastToken) == std::bit_cast<std::uint64_t>(plain)),
+      "scanDoubleToken gives scanDouble's value");
+
   require(numberConversionResult(text.c_str()) == referenceConversion(text.c_str()),
           "numberConversionResult");
 

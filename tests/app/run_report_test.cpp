@@ -276,18 +276,6 @@ TEST(RunReport, WarningsForEachRule) {
        {{"line 5: only the start of \"2-3\" was read as a number, and the rest as the next field "
          "or not at all (2 tokens in all; fields are separated by blanks or tabs)",
          true}}},
-      {"no such warning where reading stopped in that line",
-       [](RunFacts& f) {
-         f.partTokens = {300, "24.5", 1};
-         f.partTokensLine = 3;
-         f.failure = FailedToken{306, "NA", true};
-         f.failureLine = 3;
-         f.dataRowsUnread = 1;
-       },
-       {{"line 3: reading stopped at \"NA\", which is no number; 1 data row was not read from "
-         "there on" +
-             kNotNumbers,
-         true}}},
       {"an infinite value",
        [](RunFacts& f) {
          f.infiniteValues = {612, "1e400", 1};
@@ -304,11 +292,6 @@ TEST(RunReport, WarningsForEachRule) {
        {{"line 4: a Ctrl-Z byte ended the input, as on Windows, and the 45 bytes behind it, which "
          "hold data rows, were not read (remove the Ctrl-Z to read them)",
          true}}},
-      {"no warning for a Ctrl-Z behind the data",
-       [](RunFacts& f) {
-         f.ctrlZ = CtrlZEnd{300, 300, 2, false};
-       },
-       {}},
       {"a stamp field out of range",
        [](RunFacts& f) {
          f.stampsOutOfRange = {700, "", 24};
