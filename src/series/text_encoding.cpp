@@ -48,7 +48,7 @@ bool isValidUtf8(std::string_view text) {
     if (i + length > text.size()) {
       return false;
     }
-    std::uint32_t codePoint = length == 1 ? lead : lead & (0x7F >> length);
+    std::uint32_t codePoint = length == 1 ? lead : std::uint32_t{lead} & (0x7FU >> length);
     for (std::size_t k = 1; k < length; ++k) {
       const auto next = static_cast<unsigned char>(text[i + k]);
       if ((next & 0xC0) != 0x80) {
