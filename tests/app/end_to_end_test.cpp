@@ -51,6 +51,9 @@ TEST_F(EndToEnd, NameWhoseOutputWouldBeTheInputFallsBack) {
   EXPECT_EQ(file("data.t$$"),
             "daily_sums_from_data.txt.$$$_:_date values\n2001\t1\t1\t24\t1.5\n0\t0\t0\t0\t0\n");
   EXPECT_EQ(file("data.m$$"), "monthly_sums_from_data.txt.$$$_:_date values\n0\t0\t0\t0\t0\n");
+  EXPECT_TRUE(result.diagnostics.starts_with(
+      "skarvel: warning: the output name data.txt is the input, so the outputs are data.t$$ and "
+      "data.m$$ (labelled data.txt.$$$)\n"));
 }
 
 TEST_F(EndToEnd, OwnOutputNamesAsInputFallBack) {

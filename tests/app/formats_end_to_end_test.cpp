@@ -300,6 +300,14 @@ TEST_F(FormatsEndToEnd, CommaSeparatedColumnNames) {
       {"2001 1 31 24 1 2\n", {}, "date,v1,v2\n"},
       {"y m d h x\n2001 1 31 24 1 2\n", {"1", "1"}, "date,x\n"},  // a given column count
       {"y m d h a\"b ,\n2001 1 31 24 1 2\n", {}, "date,\"a\"\"b\",\",\"\n"},
+      // Latin-1 names are written in UTF-8; UTF-8 ones as they are.
+      {"y m d h T[\xB0"
+       "C] T[\xC2\xB0"
+       "C]\n2001 1 31 24 1 2\n",
+       {},
+       "date,T[\xC2\xB0"
+       "C],T[\xC2\xB0"
+       "C]\n"},
   };
   for (const Case& c : cases) {
     run(c.input, c.arguments, "flow.dat", {"--format", "csv"});
