@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -29,12 +30,19 @@ namespace skarvel {
 
 namespace {
 
+// The input as it was opened, to tell once it is read whether it changed meanwhile.
+struct InputWatch {
+  std::FILE* file = nullptr;                  // the open input, not owned
+  std::optional<platform::FileState> opened;  // nothing for a pipe or a device
+};
+
 // The run's working state: names, the first data row and the counts the analysis fixes.
 struct RunState {
   std::string inputPath;  // as given; every message names the input so
   OutputNames names;      // the label name and the note after the column count
   AnalysedLayout layout;
   std::int32_t headrows = -1;  // negative: detect
+  InputWatch watch;
 };
 
 // Writes the rows of every close to the files of that period and the progress marks to the
@@ -93,17 +101,65 @@ unsigned readingThreads(const Options& options) {
                               : std::min(platform::processorCount(), kDefaultThreads);
 }
 
+// The byte count a setting gives; nothing when it gives none.
+std::optional<std::uint64_t> byteCount(const std::string& given) {
+  std::uint64_t bytes = 0;
+  if (std::from_chars(given.data(), given.data() + given.size(), bytes).ec != std::errc()) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
 // The chunk size of the threaded reading; SKARVEL_TEST_CHUNK_BYTES sets another, for tests that
 // cut small inputs into many chunks.
 std::size_t chunkBytes(const EnvironmentSettings& environment) {
   constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-  const std::string& given = environment.chunkBytes;
-  std::size_t bytes = 0;
-  if (std::from_chars(given.data(), given.data() + given.size(), bytes).ec != std::errc() ||
-      bytes == 0) {
-    return kChunkBytes;
+  const std::optional<std::uint64_t> bytes = byteCount(environment.chunkBytes);
+  return bytes && *bytes > 0 ? static_cast<std::size_t>(*bytes) : kChunkBytes;
+}
+
+// Takes the state of the input just opened, for confirmInputUnchanged.
+ExitStatus watchInput(std::FILE* file, RunState& state, const Console& console) {
+  const platform::Observed observed = platform::observeFile(file);
+  if (observed.errorNumber != 0) {
+    return reportFileFailure(console, "error reading file ", state.inputPath, observed.errorNumber,
+                             ExitStatus::inputError);
   }
-  return bytes;
+  state.watch = {file, observed.state};
+  return ExitStatus::success;
+}
+
+// Refuses what was read from an input that changed while it was read (cut short, appended to,
+// rewritten): its rows need not be those of any one version of the file. A pipe is not looked at.
+ExitStatus confirmInputUnchanged(const RunState& state, const Console& console) {
+  if (!state.watch.opened) {
+    return ExitStatus::success;
+  }
+  const platform::Observed now = platform::observeFile(state.watch.file);
+  if (now.errorNumber != 0) {
+    return reportFileFailure(console, "error reading file ", state.inputPath, now.errorNumber,
+                             ExitStatus::inputError);
+  }
+  if (now.state != state.watch.opened) {
+    return reportFileFailure(console, "error reading file ", state.inputPath, kInputChanged,
+                             ExitStatus::inputError);
+  }
+  return ExitStatus::success;
+}
+
+// SKARVEL_TEST_CUT_INPUT_TO, for the tests of an input that changes while it is read: cuts the
+// input to that many bytes.
+ExitStatus cutInputForTest(const EnvironmentSettings& environment, const RunState& state,
+                           const Console& console) {
+  const std::optional<std::uint64_t> size = byteCount(environment.cutInputTo);
+  if (!size) {
+    return ExitStatus::success;
+  }
+  if (const int error = platform::resizeFile(state.inputPath, *size); error != 0) {
+    return reportFileFailure(console, "error writing file ", state.inputPath, error,
+                             ExitStatus::inputError);
+  }
+  return ExitStatus::success;
 }
 
 // How plain rows are read: the fastest kind this build and CPU have, unless SKARVEL_ROW_SCAN
@@ -150,6 +206,10 @@ ExitStatus analyseInput(InputReader& input, RunState& state, const CommandLine& 
       return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
                                ExitStatus::inputError);
     }
+    if (const ExitStatus unchanged = confirmInputUnchanged(state, console);
+        unchanged != ExitStatus::success) {
+      return unchanged;
+    }
     console.errorMessages.write(kNoDataRow);
     const ExitStatus written = putOutputsInPlace(files, console);
     return written != ExitStatus::success ? written : ExitStatus::noDataRow;
@@ -192,7 +252,7 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
     console.messages.flush();  // the counts before the status line
     console.standardError.flush();
     progress.emplace(stderr, platform::isTerminal(stderr),
-                     platform::regularFileSize(state.inputPath));
+                     platform::regularFileSize(state.inputPath), platform::terminalColumns(stderr));
     const auto update = [&] {
       progress->update({input.bytesRead(), loop.rowsRead,
                         loop.closes[static_cast<std::size_t>(Period::day)],
@@ -209,6 +269,10 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
   if (input.failed()) {
     return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
                              ExitStatus::inputError);
+  }
+  if (const ExitStatus unchanged = confirmInputUnchanged(state, console);
+      unchanged != ExitStatus::success) {
+    return unchanged;
   }
   writeFinalRows(files, loop.accumulators, options.rules.statistic);
   if (const ExitStatus written = putOutputsInPlace(files, console);
@@ -254,6 +318,10 @@ ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& 
     return reportFileFailure(console, "error opening file ", state.inputPath, openError,
                              ExitStatus::inputError);
   }
+  if (const ExitStatus watched = watchInput(inputFile.get(), state, console);
+      watched != ExitStatus::success) {
+    return watched;
+  }
   std::vector<AveragesFile> files;
   if (const ExitStatus started = startOutputs(state, commandLine.options, files, console);
       started != ExitStatus::success) {
@@ -277,6 +345,10 @@ ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& 
   if (!input.rewind()) {
     return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
                              ExitStatus::inputError);
+  }
+  if (const ExitStatus cut = cutInputForTest(environment, state, console);
+      cut != ExitStatus::success) {
+    return cut;
   }
   RecordLoopState loop{{}, false, std::move(*accumulators)};
   const ExitStatus status =
