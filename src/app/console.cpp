@@ -6,6 +6,11 @@ namespace skarvel {
 
 ExitStatus reportFileFailure(const Console& console, std::string_view what, std::string_view name,
                              int errorNumber, ExitStatus status) {
+  return reportFileFailure(console, what, name, platform::errorText(errorNumber), status);
+}
+
+ExitStatus reportFileFailure(const Console& console, std::string_view what, std::string_view name,
+                             std::string_view reason, ExitStatus status) {
   if (!console.errorMessages.atLineStart()) {
     console.errorMessages.put('\n');  // after the progress marks of the days
   }
@@ -17,7 +22,7 @@ ExitStatus reportFileFailure(const Console& console, std::string_view what, std:
   console.standardError.write(what);
   console.standardError.write(platform::nameInText(name));
   console.standardError.write(": ");
-  console.standardError.write(platform::errorText(errorNumber));
+  console.standardError.write(reason);
   console.standardError.put('\n');
   return status;
 }

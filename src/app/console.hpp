@@ -19,6 +19,8 @@ inline constexpr std::string_view kNoDataRow =
     "no valid row for column analyzing found \n(at least one row in the file has to start with a "
     "number)\n";
 inline constexpr std::string_view kDone = "fertig..\n";
+// The reason of a read error when the input was cut short or rewritten while it was read.
+inline constexpr std::string_view kInputChanged = "the input changed while it was read";
 
 // Where a run's texts go. Messages (the banner, counts, progress marks, "fertig..") go to
 // standard output unless --quiet silences them; error messages go to standard output always;
@@ -33,6 +35,9 @@ struct Console {
 // the system's reason for `errorNumber` on standard error. Gives `status`.
 ExitStatus reportFileFailure(const Console& console, std::string_view what, std::string_view name,
                              int errorNumber, ExitStatus status);
+// The same with a reason of the tool's own.
+ExitStatus reportFileFailure(const Console& console, std::string_view what, std::string_view name,
+                             std::string_view reason, ExitStatus status);
 
 // Prints each warning on standard error; true when one of them makes the results incomplete.
 bool printWarnings(const std::vector<Warning>& warnings, const Console& console);

@@ -1,6 +1,8 @@
 #include "output_plan.hpp"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -163,6 +165,25 @@ ExitStatus createOutputs(std::vector<PlannedOutput>& planned, std::vector<Averag
   return ExitStatus::success;
 }
 
+namespace {
+
+// Why the lock of a run's outputs could not be taken, reported as a failure to write `name`, the
+// output it was taken for.
+ExitStatus reportLockFailure(const Console& console, const std::string& name,
+                             const platform::OutputSetLock& lock) {
+  if (lock.errorNumber() != EBUSY) {
+    return reportFileFailure(console, "error writing file ", name, lock.errorNumber(),
+                             ExitStatus::outputError);
+  }
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(platform::OutputSetLock::kPatience);
+  const std::string reason = "another run held " + platform::nameInText(lock.name()) + " for " +
+                             std::to_string(seconds.count()) + " s";
+  return reportFileFailure(console, "error writing file ", name, reason, ExitStatus::outputError);
+}
+
+}  // namespace
+
 ExitStatus putOutputsInPlace(std::vector<AveragesFile>& files, const Console& console) {
   for (AveragesFile& file : files) {
     const bool written = file.writer.close();
@@ -172,6 +193,18 @@ ExitStatus putOutputsInPlace(std::vector<AveragesFile>& files, const Console& co
                                written ? file.output->errorNumber() : writeError,
                                ExitStatus::outputError);
     }
+  }
+  // The renames of one run are one step for every other run: a run on the same outputs puts its
+  // files in place before or after them, never in between.
+  const auto renamed = std::find_if(files.begin(), files.end(), [](const AveragesFile& file) {
+    return file.output && file.output->replacesOnCommit();
+  });
+  if (renamed == files.end()) {
+    return ExitStatus::success;  // every output was written in place
+  }
+  const platform::OutputSetLock lock = platform::OutputSetLock::take(renamed->name);
+  if (!lock.isHeld()) {
+    return reportLockFailure(console, renamed->name, lock);
   }
   for (AveragesFile& file : files) {
     if (file.output && !file.output->commit()) {

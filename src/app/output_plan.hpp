@@ -56,8 +56,9 @@ ExitStatus refuseOutputsOfOtherInputs(const std::vector<PlannedOutput>& outputs,
 ExitStatus createOutputs(std::vector<PlannedOutput>& planned, std::vector<AveragesFile>& files,
                          const Console& console);
 
-// Closes every output with its data on the disk, then puts each in place of its name. Until
-// the last is closed, a failure leaves every name as it was.
+// Closes every output with its data on the disk, then puts each in place of its name, holding
+// the lock of the set (platform::OutputSetLock) across the renames. Until the last is closed and
+// the lock is taken, a failure leaves every name as it was.
 ExitStatus putOutputsInPlace(std::vector<AveragesFile>& files, const Console& console);
 
 }  // namespace skarvel

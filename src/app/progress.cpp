@@ -16,10 +16,12 @@ std::string fixed(double value, int decimals) {
 
 }  // namespace
 
-ProgressLine::ProgressLine(std::FILE* out, bool terminal, std::optional<std::uint64_t> inputSize)
+ProgressLine::ProgressLine(std::FILE* out, bool terminal, std::optional<std::uint64_t> inputSize,
+                           std::optional<std::size_t> columns)
     : out_(out),
       terminal_(terminal),
       inputSize_(inputSize),
+      columns_(columns),
       start_(std::chrono::steady_clock::now()),
       lastDraw_(start_) {}
 
@@ -54,6 +56,13 @@ std::string ProgressLine::summaryText(const RunSummary& summary, double seconds)
          std::to_string(summary.valuesMissing) + " missing, " + fixed(seconds, 2) + " s";
 }
 
+std::string ProgressLine::fitted(std::string text, std::optional<std::size_t> columns) {
+  if (columns && *columns > 0 && text.size() >= *columns) {
+    text.resize(*columns - 1);  // the text is ASCII: one column per byte
+  }
+  return text;
+}
+
 void ProgressLine::draw(const std::string& text) {
   std::string line = "\r" + text;
   if (text.size() < drawnLength_) {
@@ -73,7 +82,7 @@ void ProgressLine::update(const ProgressCounts& counts) {
     return;
   }
   lastDraw_ = now;
-  draw(statusText(counts, inputSize_, elapsedSeconds()));
+  draw(fitted(statusText(counts, inputSize_, elapsedSeconds()), columns_));
 }
 
 void ProgressLine::finish(const RunSummary& summary) {

@@ -1,6 +1,8 @@
 #include "run_driver.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string_view>
@@ -29,12 +31,19 @@ namespace skarvel {
 
 namespace {
 
+// The input as it was opened, to tell once it is read whether it changed meanwhile.
+struct InputWatch {
+  std::FILE* file = nullptr;                  // the open input, not owned
+  std::optional<platform::FileState> opened;  // nothing for a pipe or a device
+};
+
 // The run's working state: names, the first data row and the counts the analysis fixes.
 struct RunState {
   std::string inputPath;  // as given; every message names the input so
   OutputNames names;      // the label name and the note after the column count
   AnalysedLayout layout;
   std::int32_t headrows = -1;  // negative: detect
+  InputWatch watch;
 };
 
 // Writes the rows of every close to the files of that period and the progress marks to the
@@ -88,6 +97,59 @@ unsigned readingThreads(const Options& options) {
                               : std::min(platform::processorCount(), kDefaultThreads);
 }
 
+// The byte count a setting gives; nothing when it gives none.
+std::optional<std::uint64_t> byteCount(const std::string& given) {
+  std::uint64_t bytes = 0;
+  if (std::from_chars(given.data(), given.data() + given.size(), bytes).ec != std::errc()) {
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+// Takes the state of the input just opened, for confirmInputUnchanged.
+ExitStatus watchInput(std::FILE* file, RunState& state, const Console& console) {
+  const platform::Observed observed = platform::observeFile(file);
+  if (observed.errorNumber != 0) {
+    return reportFileFailure(console, "error reading file ", state.inputPath, observed.errorNumber,
+                             ExitStatus::inputError);
+  }
+  state.watch = {file, observed.state};
+  return ExitStatus::success;
+}
+
+// Refuses what was read from an input that changed while it was read (cut short, appended to,
+// rewritten): its rows need not be those of any one version of the file. A pipe is not looked at.
+ExitStatus confirmInputUnchanged(const RunState& state, const Console& console) {
+  if (!state.watch.opened) {
+    return ExitStatus::success;
+  }
+  const platform::Observed now = platform::observeFile(state.watch.file);
+  if (now.errorNumber != 0) {
+    return reportFileFailure(console, "error reading file ", state.inputPath, now.errorNumber,
+                             ExitStatus::inputError);
+  }
+  if (now.state != state.watch.opened) {
+    return reportFileFailure(console, "error reading file ", state.inputPath, kInputChanged,
+                             ExitStatus::inputError);
+  }
+  return ExitStatus::success;
+}
+
+// SKARVEL_TEST_CUT_INPUT_TO, for the tests of an input that changes while it is read: cuts the
+// input to that many bytes.
+ExitStatus cutInputForTest(const EnvironmentSettings& environment, const RunState& state,
+                           const Console& console) {
+  const std::optional<std::uint64_t> size = byteCount(environment.cutInputTo);
+  if (!size) {
+    return ExitStatus::success;
+  }
+  if (const int error = platform::resizeFile(state.inputPath, *size); error != 0) {
+    return reportFileFailure(console, "error writing file ", state.inputPath, error,
+                             ExitStatus::inputError);
+  }
+  return ExitStatus::success;
+}
+
 // How the input is read: SKARVEL_TEST_CHUNK_BYTES sets another chunk size, for tests that cut
 // small inputs into many chunks; SKARVEL_ROW_SCAN (for tests and benchmarks) another row scan.
 ReadSettings readSettings(const EnvironmentSettings& environment, const Options& options) {
@@ -128,6 +190,10 @@ ExitStatus analyseInput(InputReader& input, RunState& state, const CommandLine& 
     if (input.failed()) {
       return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
                                ExitStatus::inputError);
+    }
+    if (const ExitStatus unchanged = confirmInputUnchanged(state, console);
+        unchanged != ExitStatus::success) {
+      return unchanged;
     }
     console.errorMessages.write(kNoDataRow);
     const ExitStatus written = putOutputsInPlace(files, console);
@@ -170,7 +236,7 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
     console.messages.flush();  // the counts before the status line
     console.standardError.flush();
     progress.emplace(stderr, platform::isTerminal(stderr),
-                     platform::regularFileSize(state.inputPath));
+                     platform::regularFileSize(state.inputPath), platform::terminalColumns(stderr));
     const auto update = [&] {
       progress->update({input.bytesRead(), loop.rowsRead,
                         loop.closes[static_cast<std::size_t>(Period::day)],
@@ -194,6 +260,10 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
   if (input.failed()) {
     return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
                              ExitStatus::inputError);
+  }
+  if (const ExitStatus unchanged = confirmInputUnchanged(state, console);
+      unchanged != ExitStatus::success) {
+    return unchanged;
   }
   writeFinalRows(files, loop.accumulators, options.rules.statistic);
   if (const ExitStatus written = putOutputsInPlace(files, console);
@@ -239,6 +309,10 @@ ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& 
     return reportFileFailure(console, "error opening file ", state.inputPath, openError,
                              ExitStatus::inputError);
   }
+  if (const ExitStatus watched = watchInput(inputFile.get(), state, console);
+      watched != ExitStatus::success) {
+    return watched;
+  }
   std::vector<AveragesFile> files;
   if (const ExitStatus started = startOutputs(state, commandLine.options, files, console);
       started != ExitStatus::success) {
@@ -257,6 +331,11 @@ ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& 
     console.errorMessages.writeInt(state.layout.valueColumns);
     console.errorMessages.write(" value columns\n");
     return ExitStatus::outOfMemory;
+  }
+  // Before the rewind, which reads the first block again.
+  if (const ExitStatus cut = cutInputForTest(environment, state, console);
+      cut != ExitStatus::success) {
+    return cut;
   }
   if (!input.rewind()) {
     return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),

@@ -1,11 +1,12 @@
 // The part of the platform unit that is the same on every system: the UTF-8 and UTF-16
-// conversions, the error texts, the processor facts, and AtomicOutput with the table of temporary
-// names that the signal handlers clean up. What differs is in platform_posix.cpp and
-// platform_win32.cpp, behind platform_detail.hpp.
+// conversions, the error texts, the processor facts, and AtomicOutput and OutputSetLock with the
+// table of temporary names that the signal handlers clean up. What differs is in platform_posix.cpp
+// and platform_win32.cpp, behind platform_detail.hpp.
 #include "platform.hpp"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
@@ -161,6 +162,12 @@ std::optional<std::uint64_t> regularFileSize(const std::string& name) {
   return static_cast<std::uint64_t>(size);
 }
 
+int resizeFile(const std::string& name, std::uint64_t size) {
+  std::error_code error;
+  std::filesystem::resize_file(pathOf(name), size, error);
+  return error ? error.default_error_condition().value() : 0;
+}
+
 // ----------------------------------------------------------------------------------------------
 // Atomic outputs and the signal handlers
 
@@ -168,9 +175,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The names of the temporary files that exist, for the signal handlers: a fixed table, so a
-// handler neither allocates nor follows a pointer. An entry is filled and cleared only while the
-// handled signals are blocked, and a run has at most three outputs.
+// The names of the temporary files and the lock file that exist, for the signal handlers: a
+// fixed table, so a handler neither allocates nor follows a pointer. An entry is filled and
+// cleared only while the handled signals are blocked, and a run has at most three outputs and
+// one lock.
 constexpr std::size_t kTemporarySlots = 8;
 constexpr std::size_t kTemporaryNameCapacity = 4096;  // longer names fail to open anyway
 
@@ -241,17 +249,28 @@ fs::path comparable(const fs::path& path) {
   return error ? absolute.lexically_normal() : canonical;
 }
 
+// "." and the file name of `target`, cut to kTemporaryBaseLength bytes.
+std::string hiddenBase(const fs::path& target) {
+  const std::string file = nameOf(target.filename());
+  return "." + file.substr(0, kTemporaryBaseLength);
+}
+
 // ".<file name>.skarvel-tmp-<process id>[-<attempt>]" in the folder of `target`.
 std::string temporaryName(const fs::path& target, int attempt) {
-  const std::string file = nameOf(target.filename());
-  std::string name = ".";
-  name.append(file, 0, std::min(file.size(), kTemporaryBaseLength));
-  name += ".skarvel-tmp-" + std::to_string(processId());
+  std::string name = hiddenBase(target) + ".skarvel-tmp-" + std::to_string(processId());
   if (attempt > 0) {
     name += "-" + std::to_string(attempt);
   }
   return nameOf(target.parent_path() / pathOf(name));
 }
+
+// ".<file name>.skarvel-lock" in the folder of `target`.
+std::string lockName(const fs::path& target) {
+  return nameOf(target.parent_path() / pathOf(hiddenBase(target) + ".skarvel-lock"));
+}
+
+// How often a run waiting for the lock of its outputs looks again.
+constexpr auto kLockRetryInterval = std::chrono::milliseconds(2);
 
 }  // namespace
 
@@ -369,6 +388,41 @@ bool AtomicOutput::commit() {
   temporary_.clear();
   slot_ = -1;
   return error == 0;
+}
+
+OutputSetLock OutputSetLock::take(const std::string& output, std::chrono::milliseconds patience) {
+  OutputSetLock lock;
+  lock.name_ = lockName(followLinks(output));
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  Opened locked = tryLockFile(lock.name_);
+  while (locked.errorNumber == EBUSY && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(kLockRetryInterval);
+    locked = tryLockFile(lock.name_);
+  }
+  if (!locked.file) {
+    lock.errorNumber_ = locked.errorNumber;
+    return lock;
+  }
+  // Without an entry in the table (a name too long to keep) a signal leaves the lock file
+  // behind, which the next run takes over.
+  const HandledSignalsBlocked blocked;
+  lock.slot_ = claimSlot(lock.name_);
+  lock.file_ = std::move(locked.file);
+  return lock;
+}
+
+OutputSetLock::OutputSetLock(OutputSetLock&& other) noexcept
+    : file_(std::move(other.file_)),
+      name_(std::move(other.name_)),
+      slot_(std::exchange(other.slot_, -1)),
+      errorNumber_(other.errorNumber_) {}
+
+OutputSetLock::~OutputSetLock() {
+  if (file_) {
+    const HandledSignalsBlocked blocked;
+    unlockFile(std::move(file_), name_);
+    releaseSlot(slot_);
+  }
 }
 
 }  // namespace skarvel::platform

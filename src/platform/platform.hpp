@@ -1,20 +1,22 @@
 // Everything that differs between Windows and POSIX: the command line, how files are opened, what
 // separates the directory part of a path, when two names denote one file, how a name is written
-// into text, how an output replaces its file atomically, and what the process does about signals
-// and closed standard descriptors. The platform unit holds every system difference of the tool:
-// this header, the shared part (platform.cpp) and one system part, platform_posix.cpp or
-// platform_win32.cpp, which the build picks. Only the build conditions of vector code stay with
-// that code (the row scanner tests SKARVEL_PLATFORM_AVX2 below; the wide products, whether the
-// compiler has 128-bit integers).
+// into text, how an output replaces its file atomically and how a run locks its set of outputs
+// against another run's, what tells that an open file changed, how wide a terminal is, and what
+// the process does about signals and closed standard descriptors. The platform unit holds every
+// system difference of the tool: this header, the shared part (platform.cpp) and one system part,
+// platform_posix.cpp or platform_win32.cpp, which the build picks. Only the build conditions of
+// vector code stay with that code (the row scanner tests SKARVEL_PLATFORM_AVX2 below; the wide
+// products, whether the compiler has 128-bit integers).
 //
 // File names are UTF-8 inside the tool on Windows (converted from and to the wide API at the
 // edges, so every name the file system can hold works) and the bytes as given elsewhere.
 //
 // A call that can fail gives the error number of the failure with it, for errorText: 0 or the
-// number, a file or the number of why there is none (Opened), or an object that keeps it
-// (AtomicOutput::errorNumber).
+// number, a file or the number of why there is none (Opened, Observed), or an object that keeps
+// it (AtomicOutput::errorNumber, OutputSetLock::errorNumber).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -86,6 +88,10 @@ std::string errorText(int errorNumber);
 // True when the stream is an interactive terminal.
 bool isTerminal(std::FILE* stream);
 
+// The width in columns of the terminal (on Windows the console window) the stream writes to;
+// nothing when it is no terminal or tells no width.
+std::optional<std::size_t> terminalColumns(std::FILE* stream);
+
 // Positions a file opened for reading at byte `offset` from its start (64-bit offsets on every
 // platform). 0, or the error number when the file cannot be positioned.
 [[nodiscard]] int seekFile(std::FILE* file, std::int64_t offset);
@@ -107,6 +113,28 @@ unsigned processorCount();
 
 // The size in bytes of a regular file; nothing for other files (a pipe, a device).
 std::optional<std::uint64_t> regularFileSize(const std::string& name);
+
+// What changes when a regular file is written, cut short or rewritten: its size and the time of
+// its last change (nanoseconds since 1970, as fine as the file system keeps it).
+struct FileState {
+  std::uint64_t size = 0;
+  std::int64_t modifiedNs = 0;
+
+  bool operator==(const FileState&) const = default;
+};
+
+// The state of an open file: nothing for a file that is not regular (a pipe, a device), or the
+// error number of why it cannot be told.
+struct Observed {
+  std::optional<FileState> state;
+  int errorNumber = 0;  // 0 when the state, or that there is none, is known
+};
+Observed observeFile(std::FILE* file);
+
+// Sets the size of the file `name`, cutting it short or extending it with zero bytes: 0, or the
+// error number.
+int resizeFile(const std::string& name, std::uint64_t size);
+
 // True when writing to either name would write one file: sameFile, or both names lead (through
 // symbolic links, followed even when they dangle) to the same path.
 bool sameTarget(const std::string& a, const std::string& b);
@@ -132,6 +160,8 @@ class AtomicOutput {
   ~AtomicOutput();
 
   bool isOpen() const { return file_ != nullptr; }
+  // True while commit() has a temporary file to rename over the file it replaces.
+  bool replacesOnCommit() const { return !temporary_.empty(); }
   // The file to write to, unbuffered; null when not open or finished.
   std::FILE* file() const { return file_.get(); }
   // Flushes the data to the disk and closes the file. False when that fails.
@@ -150,6 +180,47 @@ class AtomicOutput {
   std::string target_;     // the file replaced: the name, or where its links lead
   std::string temporary_;  // empty when written in place or once committed
   int slot_ = -1;          // the entry in the signal handlers' table, or -1
+  int errorNumber_ = 0;
+};
+
+// The lock a run holds while it puts its outputs in place (the commits of its AtomicOutputs), so
+// that two runs on the same outputs leave every file of one of them, never a mix. It is a file
+// beside the first output that is renamed in place, ".<name>.skarvel-lock" in the folder of the
+// file that output replaces. The file exists only while a run holds it: it is removed before the
+// lock is released, also by the signal handlers. A process that ends otherwise (SIGKILL) gives
+// the lock up with its files, and a lock file it leaves behind is taken over by the next run and
+// removed. While it is held, its name is in the table the signal handlers clean up.
+class OutputSetLock {
+ public:
+  // How long take() waits by default while another run holds the lock. A run holds it only for
+  // its renames, so a wait that long means the holder is stopped or hangs.
+  static constexpr std::chrono::milliseconds kPatience{30'000};
+
+  // Takes the lock of the outputs whose first renamed one is `output` (followed through its
+  // links), waiting up to `patience` while another process holds it. isHeld() is false when
+  // that fails, and errorNumber() tells why: EBUSY when another process held it all that time.
+  static OutputSetLock take(const std::string& output,
+                            std::chrono::milliseconds patience = kPatience);
+
+  OutputSetLock(OutputSetLock&& other) noexcept;
+  OutputSetLock(const OutputSetLock&) = delete;
+  OutputSetLock& operator=(const OutputSetLock&) = delete;
+  OutputSetLock& operator=(OutputSetLock&&) = delete;
+  // Removes the lock file and releases the lock.
+  ~OutputSetLock();
+
+  bool isHeld() const { return file_ != nullptr; }
+  // The name of the lock file.
+  const std::string& name() const { return name_; }
+  // The error number of why take() failed; 0 while the lock is held.
+  int errorNumber() const { return errorNumber_; }
+
+ private:
+  OutputSetLock() = default;
+
+  FileHandle file_;  // the open lock file while the lock is held
+  std::string name_;
+  int slot_ = -1;  // the entry in the signal handlers' table, or -1
   int errorNumber_ = 0;
 };
 

@@ -43,6 +43,16 @@ int replaceFile(const std::string& from, const std::string& to);
 // Only async-signal-safe calls on POSIX, where the signal handlers remove files with it.
 void removeFile(const char* name);
 
+// One try at the lock file `name`, created when missing: the open file once this process holds
+// the lock, EBUSY while another process holds it, or the error number of why it cannot be had.
+// On POSIX the lock is held only once `name` still names the file locked (the holder before may
+// have removed it meanwhile); on Windows the file is removed when it is closed.
+Opened tryLockFile(const std::string& name);
+
+// Gives up a lock tryLockFile took: on POSIX the file is removed first, so no other process can
+// lock a file that is about to go, then closed.
+void unlockFile(FileHandle file, const std::string& name);
+
 // Removes the temporary files of the AtomicOutputs that exist: what a signal (on Windows the
 // console's control event) that ends the run does first.
 void removeTemporaries() noexcept;

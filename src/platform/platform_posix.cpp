@@ -1,6 +1,9 @@
 // The platform unit on POSIX systems: names are the bytes as given, files are opened with stdio
-// and the POSIX calls, and the terminating signals remove the temporary files of the outputs.
+// and the POSIX calls, the lock of a run's outputs is an flock on a file that exists only while it
+// is held, and the terminating signals remove the temporary files of the outputs.
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,8 +102,31 @@ bool isTerminal(std::FILE* stream) {
   return isatty(fileno(stream)) != 0;
 }
 
+std::optional<std::size_t> terminalColumns(std::FILE* stream) {
+  winsize size{};
+  if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0 || size.ws_col == 0) {
+    return std::nullopt;
+  }
+  return size.ws_col;
+}
+
 int seekFile(std::FILE* file, std::int64_t offset) {
   return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : errno;
+}
+
+Observed observeFile(std::FILE* file) {
+  struct stat status {};
+  if (fstat(fileno(file), &status) != 0) {
+    return {std::nullopt, errno};
+  }
+  if (!S_ISREG(status.st_mode)) {
+    return {};
+  }
+  constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
+  const std::int64_t modified =
+      static_cast<std::int64_t>(status.st_mtim.tv_sec) * kNanosecondsPerSecond +
+      status.st_mtim.tv_nsec;
+  return {FileState{static_cast<std::uint64_t>(status.st_size), modified}, 0};
 }
 
 // ----------------------------------------------------------------------------------------------
@@ -156,6 +182,48 @@ int replaceFile(const std::string& from, const std::string& to) {
 
 void removeFile(const char* name) {
   unlink(name);
+}
+
+namespace {
+
+// True when `name` names the file open on `fd`.
+bool namesFile(const std::string& name, int fd) {
+  struct stat opened {};
+  struct stat named {};
+  return fstat(fd, &opened) == 0 && lstat(name.c_str(), &named) == 0 &&
+         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+Opened tryLockFile(const std::string& name) {
+  for (;;) {
+    // Read access is all flock needs, and a lock file left by another user may allow no more.
+    const int fd = open(name.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      return {nullptr, errno};
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int reason = errno == EWOULDBLOCK ? EBUSY : errno;
+      close(fd);
+      return {nullptr, reason};
+    }
+    if (namesFile(name, fd)) {
+      std::FILE* file = fdopen(fd, "r");
+      if (file == nullptr) {
+        const int reason = errno;
+        close(fd);
+        return {nullptr, reason};
+      }
+      return {FileHandle(file), 0};
+    }
+    close(fd);  // the holder before removed it once this process had opened it: try the new one
+  }
+}
+
+void unlockFile(FileHandle file, const std::string& name) {
+  removeFile(name.c_str());
+  file.reset();
 }
 
 // ----------------------------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // The platform unit on Windows: names travel in UTF-8 and reach the wide file API as UTF-16,
-// long paths get the "\\?\" prefix, files are told apart by volume and file number, and the
-// console's control events remove the temporary files of the outputs.
+// long paths get the "\\?\" prefix, files are told apart by volume and file number, the lock of a
+// run's outputs is a file opened without sharing, and the console's control events remove the
+// temporary files of the outputs.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -103,9 +104,34 @@ FileId fileIdOf(const std::string& name) {
   return result;
 }
 
-// The error number for the last error of the file API: a name taken, or no access.
+// The error number for an error of the file API: a name taken, or no access.
+int fileApiError(DWORD error) {
+  return error == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+}
+
 int lastFileApiError() {
-  return GetLastError() == ERROR_FILE_EXISTS ? EEXIST : EACCES;
+  return fileApiError(GetLastError());
+}
+
+// The handle of the C runtime's file.
+HANDLE handleOf(std::FILE* file) {
+  return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+}
+
+// A file time as nanoseconds since 1970.
+std::int64_t nanosecondsSince1970(const FILETIME& time) {
+  constexpr std::int64_t kTicksBefore1970 = 116'444'736'000'000'000;  // 100 ns each, from 1601
+  const std::int64_t ticks = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  return (ticks - kTicksBefore1970) * 100;
+}
+
+// True when the lock file `path` exists, or is being removed by the holder before (which then
+// refuses access to it): another process's lock, to wait for, rather than a folder that cannot
+// hold it.
+bool lockFileExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
+         GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 BOOL WINAPI onConsoleEvent(DWORD) {
@@ -194,8 +220,34 @@ bool isTerminal(std::FILE* stream) {
   return _isatty(_fileno(stream)) != 0;
 }
 
+std::optional<std::size_t> terminalColumns(std::FILE* stream) {
+  CONSOLE_SCREEN_BUFFER_INFO console;
+  if (!GetConsoleScreenBufferInfo(handleOf(stream), &console)) {
+    return std::nullopt;
+  }
+  const int columns = console.srWindow.Right - console.srWindow.Left + 1;
+  return columns > 0 ? std::optional<std::size_t>(static_cast<std::size_t>(columns)) : std::nullopt;
+}
+
 int seekFile(std::FILE* file, std::int64_t offset) {
   return _fseeki64(file, offset, SEEK_SET) == 0 ? 0 : errno;
+}
+
+Observed observeFile(std::FILE* file) {
+  const HANDLE handle = handleOf(file);
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    return {};
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info)) {
+    return {std::nullopt, EACCES};
+  }
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return {};
+  }
+  const std::uint64_t size =
+      (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  return {FileState{size, nanosecondsSince1970(info.ftLastWriteTime)}, 0};
 }
 
 // ----------------------------------------------------------------------------------------------
@@ -233,15 +285,62 @@ int syncToDisk(std::FILE* file) {
   return _commit(_fileno(file)) == 0 ? 0 : errno;
 }
 
+// A file open in another process cannot be replaced, whatever sharing it was opened with. Most
+// such holds are short (another run reading the label of its output, a virus scanner), so a
+// refused rename is tried again for about a second.
 int replaceFile(const std::string& from, const std::string& to) {
-  const bool moved = MoveFileExW(fileApiPath(from).c_str(), fileApiPath(to).c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  return moved ? 0 : lastFileApiError();
+  constexpr int kReplaceAttempts = 50;
+  constexpr DWORD kReplaceRetryMs = 20;
+  const std::wstring source = fileApiPath(from);
+  const std::wstring target = fileApiPath(to);
+  for (int attempt = 1;; ++attempt) {
+    if (MoveFileExW(source.c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      return 0;
+    }
+    const DWORD error = GetLastError();
+    const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+    if (!held || attempt == kReplaceAttempts) {
+      return fileApiError(error);
+    }
+    Sleep(kReplaceRetryMs);
+  }
 }
 
 // Runs on the console handler's own thread, where converting the name is allowed.
 void removeFile(const char* name) {
   DeleteFileW(fileApiPath(name).c_str());
+}
+
+// Shared with no one, so the open file is the lock; removed with its last handle, also when the
+// process is ended.
+Opened tryLockFile(const std::string& name) {
+  const std::wstring path = fileApiPath(name);
+  const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    const bool busy =
+        error == ERROR_SHARING_VIOLATION || (error == ERROR_ACCESS_DENIED && lockFileExists(path));
+    return {nullptr, busy ? EBUSY : fileApiError(error)};
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_RDONLY);
+  if (fd < 0) {
+    const int reason = errno;
+    CloseHandle(handle);
+    return {nullptr, reason};
+  }
+  std::FILE* file = _fdopen(fd, "r");
+  if (file == nullptr) {
+    const int reason = errno;
+    _close(fd);
+    return {nullptr, reason};
+  }
+  return {FileHandle(file), 0};
+}
+
+void unlockFile(FileHandle file, const std::string&) {
+  file.reset();
 }
 
 // ----------------------------------------------------------------------------------------------

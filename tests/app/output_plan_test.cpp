@@ -98,6 +98,7 @@ TEST(OutputPlan, PutsCompleteOutputsInPlaceAndCreatesNoneInAMissingFolder) {
   std::ifstream daily(folder / "flow.tat");
   std::string line;
   EXPECT_TRUE(std::getline(daily, line) && line == "daily");
+  daily.close();  // Windows removes no file that is open
   EXPECT_EQ(std::filesystem::file_size(folder / "flow.mat"), 0U);
 
   // A rerun from another folder replaces; another input whose name holds the separator does not.

@@ -1,5 +1,5 @@
-// The --progress texts: the status line for given counts and elapsed seconds, the summary, and
-// what reaches a stream that is not a terminal.
+// The --progress texts: the status line for given counts and elapsed seconds, cut to the
+// terminal's width, the summary, and what reaches a stream that is not a terminal.
 #include "progress.hpp"
 
 #include <gtest/gtest.h>
@@ -69,6 +69,20 @@ TEST(ProgressLine, StatusText) {
   };
   for (const StatusCase& c : cases) {
     EXPECT_EQ(ProgressLine::statusText(c.counts, c.inputSize, c.seconds), c.text) << c.what;
+  }
+}
+
+TEST(ProgressLine, StatusTextFitsTheTerminal) {
+  const std::string text = "skarvel: 25% read, 1000 rows";  // 28 columns
+  const struct {
+    std::optional<std::size_t> columns;
+    std::string shown;
+  } cases[] = {
+      {std::nullopt, text}, {80, text}, {29, text}, {28, "skarvel: 25% read, 1000 row"},
+      {10, "skarvel: "},    {1, ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ProgressLine::fitted(text, c.columns), c.shown) << c.columns.value_or(0);
   }
 }
 

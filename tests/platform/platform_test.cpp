@@ -1,5 +1,6 @@
 // The platform layer on a real file system: when two names denote one file, what opens for
-// reading, and what ends the directory part of a path.
+// reading, what tells that an open file changed, the lock of a run's outputs, and what ends the
+// directory part of a path.
 // The conversions that carry file names between the tool's UTF-8 and the UTF-16 of the Windows
 // file API: exact for every name Windows can hold, including unpaired surrogates.
 #include "platform.hpp"
@@ -7,10 +8,20 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
+#include <utility>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace skarvel {
 namespace {
@@ -131,6 +142,71 @@ TEST_F(PlatformFiles, AtomicOutputTellsWhyItCannotStart) {
     EXPECT_FALSE(output.isOpen()) << c.what;
     EXPECT_EQ(output.errorNumber(), c.errorNumber) << c.what;
   }
+}
+
+TEST_F(PlatformFiles, ObserveFileTellsThatAFileChanged) {
+  const std::string content = "2001 1 1 24 1.5\n";
+  const std::pair<const char*, std::function<void()>> changes[] = {
+      {"cut short", [&] { EXPECT_EQ(platform::resizeFile(path("a/x"), 5), 0); }},
+      {"appended to", [&] { std::ofstream(root_ / "a/x", std::ios::app) << "2"; }},
+      {"rewritten in its size, a second later",
+       [&] {
+         const fs::file_time_type before = fs::last_write_time(root_ / "a/x");
+         write("a/x", std::string(content.size(), '0'));
+         fs::last_write_time(root_ / "a/x", before + std::chrono::seconds(1));
+       }},
+  };
+  for (const auto& [what, change] : changes) {
+    write("a/x", content);
+    const platform::FileHandle file = platform::openForReading(path("a/x")).file;
+    const platform::Observed opened = platform::observeFile(file.get());
+    ASSERT_TRUE(opened.state) << what;
+    EXPECT_EQ(opened.state->size, content.size()) << what;
+    EXPECT_EQ(platform::observeFile(file.get()).state, opened.state) << what;
+    change();
+    EXPECT_NE(platform::observeFile(file.get()).state, opened.state) << what;
+  }
+}
+
+TEST(PlatformStreams, APipeHasNoFileStateAndNoTerminalWidth) {
+  int ends[2] = {-1, -1};
+#ifdef _WIN32
+  ASSERT_EQ(_pipe(ends, 256, _O_BINARY), 0);
+#else
+  ASSERT_EQ(pipe(ends), 0);
+#endif
+  const platform::FileHandle reading(fdopen(ends[0], "rb"));
+  const platform::FileHandle writing(fdopen(ends[1], "wb"));
+  EXPECT_EQ(platform::observeFile(reading.get()).errorNumber, 0);
+  EXPECT_FALSE(platform::observeFile(reading.get()).state);
+  EXPECT_FALSE(platform::terminalColumns(writing.get()));
+}
+
+// The lock of a run's outputs, tried without waiting where another holds it.
+class OutputLock : public PlatformFiles {
+ protected:
+  static platform::OutputSetLock tryLock(const std::string& output) {
+    return platform::OutputSetLock::take(output, std::chrono::milliseconds(0));
+  }
+  bool lockFileExists() const { return fs::exists(root_ / "a" / ".flow.tat.skarvel-lock"); }
+};
+
+TEST_F(OutputLock, IsHeldByOneAtATimeAndLeavesNoFile) {
+  write("a/.flow.tat.skarvel-lock", "");  // as a killed run leaves it
+  {
+    const platform::OutputSetLock held = tryLock(path("a/flow.tat"));
+    ASSERT_TRUE(held.isHeld());
+    EXPECT_TRUE(lockFileExists());
+    EXPECT_EQ(tryLock(path("a/flow.tat")).errorNumber(), EBUSY);
+  }
+  EXPECT_FALSE(lockFileExists());
+  EXPECT_TRUE(tryLock(path("a/flow.tat")).isHeld());
+  EXPECT_FALSE(lockFileExists());
+#ifdef _WIN32
+  EXPECT_EQ(tryLock(path("missing/flow.tat")).errorNumber(), EACCES);
+#else
+  EXPECT_EQ(tryLock(path("missing/flow.tat")).errorNumber(), ENOENT);
+#endif
 }
 
 TEST(PathSeparator, EndsTheDirectoryPart) {

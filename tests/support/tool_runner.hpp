@@ -303,13 +303,16 @@ inline std::string quoteArgument(const std::string& argument) {
   return quoted + "'";
 }
 
-// Runs `binary` with `arguments` in the folder's work folder, with `environment` set for it.
-// `prefix`, shell text, goes in front of the binary (a command to start it with, or one to run
-// before it).
-inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>& arguments,
-                       const std::string& binary = SKARVEL_BINARY, const std::string& prefix = "",
-                       const ToolEnvironment& environment = {}) {
-  std::string command = "cd " + quoteArgument(folder.work().string()) + " && ";
+// Runs `binary` with `arguments` in `workFolder`, its output going to `consoleFile` and its
+// standard error to "stderr.txt" beside it, with `environment` set for it. `prefix`, shell text,
+// goes in front of the binary (a command to start it with, or one to run before it).
+inline ToolRun runToolIn(const std::filesystem::path& workFolder,
+                         const std::filesystem::path& consoleFile,
+                         const std::vector<std::string>& arguments,
+                         const std::string& binary = SKARVEL_BINARY,
+                         const ToolEnvironment& environment = {}, const std::string& prefix = "") {
+  const std::filesystem::path diagnosticsFile = consoleFile.parent_path() / "stderr.txt";
+  std::string command = "cd " + quoteArgument(workFolder.string()) + " && ";
   for (const auto& [name, value] : environment) {
     command += "export " + name + "=" + quoteArgument(value) + " && ";
   }
@@ -317,15 +320,24 @@ inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>&
   for (const std::string& argument : arguments) {
     command += " " + quoteArgument(argument);
   }
-  command += " > " + quoteArgument(folder.consoleFile().string()) + " 2> " +
-             quoteArgument(folder.diagnosticsFile().string());
+  command += " > " + quoteArgument(consoleFile.string()) + " 2> " +
+             quoteArgument(diagnosticsFile.string());
   const int raw = std::system(command.c_str());
   ToolRun run;
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-  run.rawConsole = readFile(folder.consoleFile());
+  run.rawConsole = readFile(consoleFile);
   run.console = run.rawConsole;
-  run.diagnostics = readFile(folder.diagnosticsFile());
+  run.diagnostics = readFile(diagnosticsFile);
   return run;
+}
+
+// Runs `binary` with `arguments` in the folder's work folder, with `environment` set for it.
+// `prefix`, shell text, goes in front of the binary (a command to start it with, or one to run
+// before it).
+inline ToolRun runTool(const TempFolder& folder, const std::vector<std::string>& arguments,
+                       const std::string& binary = SKARVEL_BINARY, const std::string& prefix = "",
+                       const ToolEnvironment& environment = {}) {
+  return runToolIn(folder.work(), folder.consoleFile(), arguments, binary, environment, prefix);
 }
 
 #endif
