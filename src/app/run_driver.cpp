@@ -295,6 +295,18 @@ ExitStatus startOutputs(RunState& state, const Options& options, std::vector<Ave
   return status;
 }
 
+// The sums of every column; nothing, with the message, when memory cannot hold them.
+std::optional<Accumulators> createAccumulators(std::int32_t valueColumns, Statistic statistic,
+                                               const Console& console) {
+  std::optional<Accumulators> accumulators = Accumulators::create(valueColumns, statistic);
+  if (!accumulators) {
+    console.errorMessages.write("error: not enough memory for ");
+    console.errorMessages.writeInt(valueColumns);
+    console.errorMessages.write(" value columns\n");
+  }
+  return accumulators;
+}
+
 // The run on one input file, once the command line is read.
 ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& environment,
                      const Console& console) {
@@ -325,11 +337,8 @@ ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& 
     return analysed;
   }
   std::optional<Accumulators> accumulators =
-      Accumulators::create(state.layout.valueColumns, commandLine.options.rules.statistic);
+      createAccumulators(state.layout.valueColumns, commandLine.options.rules.statistic, console);
   if (!accumulators) {
-    console.errorMessages.write("error: not enough memory for ");
-    console.errorMessages.writeInt(state.layout.valueColumns);
-    console.errorMessages.write(" value columns\n");
     return ExitStatus::outOfMemory;
   }
   // Before the rewind, which reads the first block again.
