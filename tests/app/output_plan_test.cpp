@@ -54,15 +54,6 @@ TEST(OutputPlan, NamesEveryOutputOfTheLayout) {
   }
 }
 
-TEST(OutputPlan, RefusesOutputsThatAreOneFile) {
-  ConsoleTexts texts;
-  const std::vector<PlannedOutput> outputs = {{kDailyFile, "same.out", FileLayout::classic},
-                                              {kMonthlyFile, "same.out", FileLayout::classic}};
-  EXPECT_EQ(refuseAliasedOutputs(outputs, texts.console), ExitStatus::outputError);
-  EXPECT_EQ(texts.errorMessages.collected(),
-            "error: output files same.out and same.out are the same file\n");
-}
-
 TEST(OutputPlan, InputIdentityDropsFolderFallbackAndCompression) {
   const std::pair<std::string, std::string> cases[] = {
       {"gauge.A.dat", "gauge.A.dat"},

@@ -110,14 +110,6 @@ TEST(RunReport, WarningsForEachRule) {
        {{"line 2: no value columns found after the four date fields of \"2001,1,1,24,1.5\" "
          "(this looks like a CSV file: skarvel reads blank- or tab-separated columns)",
          true}}},
-      {"W2 without commas",
-       [](RunFacts& f) {
-         f.valueColumns = 0;
-         f.firstDataRow = "2001 1 1 24\n";
-       },
-       {{"line 2: no value columns found after the four date fields of \"2001 1 1 24\" (values "
-         "are separated by blanks or tabs)",
-         true}}},
       {"W1 at an ISO date",
        [](RunFacts& f) {
          f.failure = FailedToken{307, "2001-01-02", true};
