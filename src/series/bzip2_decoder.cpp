@@ -1,0 +1,72 @@
+// bzip2 through libbz2.
+#include <bzlib.h>
+
+#include <memory>
+
+#include "member_decoder.hpp"
+
+namespace skarvel {
+
+namespace {
+
+class Bzip2Decoder final : public MemberDecoder {
+ public:
+  Bzip2Decoder() = default;
+  Bzip2Decoder(const Bzip2Decoder&) = delete;
+  Bzip2Decoder& operator=(const Bzip2Decoder&) = delete;
+  ~Bzip2Decoder() override { stop(); }
+
+  bool restart() override {
+    stop();
+    started_ = BZ2_bzDecompressInit(&stream_, 0, 0) == BZ_OK;
+    return started_;
+  }
+
+  Step decode(std::span<const char> input, std::span<char> output) override {
+    // libbz2 takes its input through a pointer to non-const bytes; it only reads them.
+    stream_.next_in = const_cast<char*>(input.data());
+    stream_.avail_in = clampedSize(input.size());
+    stream_.next_out = output.data();
+    stream_.avail_out = clampedSize(output.size());
+    const unsigned given = stream_.avail_in;
+    const unsigned room = stream_.avail_out;
+    const int status = BZ2_bzDecompress(&stream_);
+    Step step{given - stream_.avail_in, room - stream_.avail_out, Outcome::decoding};
+    switch (status) {
+      case BZ_OK:
+        break;
+      case BZ_STREAM_END:
+        step.outcome = Outcome::memberEnd;
+        break;
+      case BZ_MEM_ERROR:
+        step.outcome = Outcome::outOfMemory;
+        break;
+      default:
+        step.outcome = Outcome::corrupt;
+        break;
+    }
+    return step;
+  }
+
+  // The block size digit after the magic is the library's to check.
+  bool beginsMember(std::string_view next) const override { return agreesWith(kBzip2Magic, next); }
+
+ private:
+  void stop() {
+    if (started_) {
+      BZ2_bzDecompressEnd(&stream_);
+      started_ = false;
+    }
+  }
+
+  bz_stream stream_{};
+  bool started_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<MemberDecoder> bzip2Decoder() {
+  return std::make_unique<Bzip2Decoder>();
+}
+
+}  // namespace skarvel
