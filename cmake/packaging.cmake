@@ -10,6 +10,9 @@ monthly means of every column, skipping missing values, as tab-separated text fi
 the input.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "skarvel developers <skarvel@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
+# The packages of the shared libraries the tool links to, as dpkg-shlibdeps finds them: the C and
+# C++ runtimes, and the compression libraries its decoders use (libisal2 or zlib1g, libzstd1,
+# liblzma5, libbz2-1.0).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_STRIP_FILES ON)
