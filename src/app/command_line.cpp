@@ -152,6 +152,60 @@ bool setProgress(std::string_view /*value*/, Options& options, std::string& /*er
   return true;
 }
 
+bool applyName(std::string_view value, Options& options, std::string& error) {
+  if (value.empty()) {
+    error = "--name needs a file name";
+    return false;
+  }
+  options.name = value;
+  return true;
+}
+
+bool setEach(std::string_view /*value*/, Options& options, std::string& /*error*/) {
+  options.each = true;
+  return true;
+}
+
+bool applyFilesFrom(std::string_view value, Options& options, std::string& error) {
+  if (value.empty()) {
+    error = "--files-from needs a file name, or - for standard input";
+    return false;
+  }
+  options.filesFrom = value;
+  return true;
+}
+
+bool applyReport(std::string_view value, Options& options, std::string& error) {
+  if (value.empty()) {
+    error = "--report needs a file name";
+    return false;
+  }
+  options.report = value;
+  return true;
+}
+
+bool applyHeaderRows(std::string_view value, Options& options, std::string& error) {
+  const CountArgument count = readCountArgument(value);
+  if (count.kind == CountArgument::Kind::invalid || count.value < 0) {
+    error = "--header-rows must be a number of rows or auto, not " + quoted(value);
+    return false;
+  }
+  options.headerRows = count.kind == CountArgument::Kind::detect ? -1 : count.value;
+  return true;
+}
+
+bool applyColumns(std::string_view value, Options& options, std::string& error) {
+  const CountArgument count = readCountArgument(value);
+  if (count.kind == CountArgument::Kind::invalid || count.value < 0) {
+    error = "--columns must be a number of value columns or auto, not " + quoted(value);
+    return false;
+  }
+  options.columns = count.kind == CountArgument::Kind::detect
+                        ? std::nullopt
+                        : std::optional<std::int32_t>(count.value);
+  return true;
+}
+
 constexpr OptionRow kOptionTable[] = {
     {"--stat", "", OptionKind::value, "=mean|sum|min|max|count", applyStatistic,
      "the value per column and period (default mean); count: the\n"
@@ -179,6 +233,21 @@ constexpr OptionRow kOptionTable[] = {
     {"--progress", "", OptionKind::flag, "", setProgress,
      "a status line and a summary on standard error instead of the\n"
      "progress marks"},
+    {"--name", "", OptionKind::value, "=NAME", applyName,
+     "name and label the outputs as if the input were NAME; needed\n"
+     "for standard input (-), pipes and devices"},
+    {"--each", "", OptionKind::flag, "", setEach,
+     "every argument after the options is an input, each with its\n"
+     "own outputs; one line per input"},
+    {"--files-from", "", OptionKind::value, "=LIST", applyFilesFrom,
+     "also read the inputs named in LIST, one per line (- for\n"
+     "standard input); implies --each"},
+    {"--report", "", OptionKind::value, "=FILE", applyReport,
+     "write the run report to FILE: JSON Lines, one object per input"},
+    {"--header-rows", "", OptionKind::value, "=N", applyHeaderRows,
+     "N header rows (default auto: detected), for every input"},
+    {"--columns", "", OptionKind::value, "=N", applyColumns,
+     "N value columns (default auto: detected), for every input"},
     {"--help", "-h", OptionKind::help, "", nullptr, "this text"},
     {"--version", "", OptionKind::version, "", nullptr, "the version"},
 };
@@ -329,6 +398,15 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
   }
   line.positional.assign(args.begin() + static_cast<std::ptrdiff_t>(std::min(i, args.size())),
                          args.end());
+  line.headrows = line.options.headerRows;
+  line.valueColumns = line.options.columns;
+  if (line.options.manyInputs()) {
+    if (!line.options.name.empty()) {
+      line.error = "--name names one input; with --each each input names its own outputs";
+      line.action = Action::usageError;
+    }
+    return line;  // every argument is an input
+  }
   if (!readCounts(line)) {
     line.action = Action::usageError;
   }

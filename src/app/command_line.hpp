@@ -22,6 +22,15 @@ struct Options {
   std::vector<std::string> missingTexts;    // tokens that are missing values, such as "NA"
   FileLayout layout = FileLayout::classic;  // --format: the files to write
   unsigned threads = 0;                     // threads that read the input; 0: as many as help
+  std::string name;       // --name: the input name the outputs are named and labelled after
+  bool each = false;      // --each: every argument after the options is an input
+  std::string filesFrom;  // --files-from: a list of inputs, one per line ("-": standard input)
+  std::string report;     // --report: the JSON Lines file of the run report
+  std::int32_t headerRows = -1;         // --header-rows; negative: detect
+  std::optional<std::int32_t> columns;  // --columns; nothing: detect
+
+  // True when the run reads many inputs (--each, --files-from).
+  bool manyInputs() const { return each || !filesFrom.empty(); }
 };
 
 // The most threads --threads takes.

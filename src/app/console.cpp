@@ -9,6 +9,16 @@ ExitStatus reportFileFailure(const Console& console, std::string_view what, std:
   return reportFileFailure(console, what, name, platform::errorText(errorNumber), status);
 }
 
+ExitStatus reportReadFailure(const Console& console, std::string_view name,
+                             const ReadError& error) {
+  if (!error.description.empty()) {
+    return reportFileFailure(console, "error reading file ", name, error.description,
+                             ExitStatus::inputError);
+  }
+  return reportFileFailure(console, "error reading file ", name, error.errorNumber,
+                           ExitStatus::inputError);
+}
+
 ExitStatus reportFileFailure(const Console& console, std::string_view what, std::string_view name,
                              std::string_view reason, ExitStatus status) {
   if (!console.errorMessages.atLineStart()) {

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "byte_stream.hpp"
 #include "exit_status.hpp"
 #include "run_report.hpp"
 #include "text_writer.hpp"
@@ -38,6 +39,9 @@ ExitStatus reportFileFailure(const Console& console, std::string_view what, std:
 // The same with a reason of the tool's own.
 ExitStatus reportFileFailure(const Console& console, std::string_view what, std::string_view name,
                              std::string_view reason, ExitStatus status);
+
+// "error reading file <name>" with the reason of `error`; gives ExitStatus::inputError.
+ExitStatus reportReadFailure(const Console& console, std::string_view name, const ReadError& error);
 
 // Prints each warning on standard error; true when one of them makes the results incomplete.
 bool printWarnings(const std::vector<Warning>& warnings, const Console& console);

@@ -20,23 +20,24 @@ std::vector<PlannedOutput> plannedOutputs(FileLayout layout, bool yearly) {
   return outputs;
 }
 
-ExitStatus deriveOutputNames(const std::string& inputPath, std::vector<PlannedOutput>& outputs,
-                             OutputNames& names, const Console& console) {
+ExitStatus deriveOutputNames(const std::string& inputPath, const std::string& namingPath,
+                             std::vector<PlannedOutput>& outputs, OutputNames& names,
+                             const Console& console) {
   const DenotesInput denotesInput = [&](const std::string& candidate) {
     return platform::sameFile(candidate, inputPath);
   };
+  std::string base = namingPath;  // may gain ".$$$"
   for (PlannedOutput& output : outputs) {
     if (output.layout == FileLayout::classic && names.inputAsOutputName.empty()) {
-      std::string unchanged = names.labelName;
+      std::string unchanged = namingPath;
       const std::string usual = deriveOutputName(output.kind.letter, unchanged).name;
       if (denotesInput(usual)) {
         names.inputAsOutputName = platform::nameInText(usual);
       }
     }
-    SafeName derived =
-        output.layout == FileLayout::csv
-            ? deriveCsvOutputName(output.kind.csvSuffix, inputPath, denotesInput)
-            : deriveSafeOutputName(output.kind.letter, names.labelName, denotesInput);
+    SafeName derived = output.layout == FileLayout::csv
+                           ? deriveCsvOutputName(output.kind.csvSuffix, namingPath, denotesInput)
+                           : deriveSafeOutputName(output.kind.letter, base, denotesInput);
     if (derived.outcome == NameOutcome::wouldOverwriteInput) {
       console.errorMessages.write("error: output file ");
       console.errorMessages.write(platform::nameInText(derived.derived.name));
@@ -47,9 +48,13 @@ ExitStatus deriveOutputNames(const std::string& inputPath, std::vector<PlannedOu
     names.columnNote = platform::nameInText(derived.derived.base);
     if (output.layout == FileLayout::csv) {
       // The console shows what it shows for the classic files.
-      std::string labelName = names.labelName;
-      names.columnNote = platform::nameInText(deriveOutputName(kDailyFile.letter, labelName).base);
+      std::string classicBase = base;
+      names.columnNote =
+          platform::nameInText(deriveOutputName(kDailyFile.letter, classicBase).base);
     }
+  }
+  if (names.labelName == namingPath) {
+    names.labelName = base;
   }
   return ExitStatus::success;
 }

@@ -31,10 +31,13 @@ struct OutputNames {
   std::string inputAsOutputName;  // a usual output name that is the input: ".$$$" was appended
 };
 
-// Derives every output's name from `inputPath`, in order. An output that would be the input
-// is refused: its message on the console, ExitStatus::outputError.
-ExitStatus deriveOutputNames(const std::string& inputPath, std::vector<PlannedOutput>& outputs,
-                             OutputNames& names, const Console& console);
+// Derives every output's name from `namingPath` (the input's name, or what stands for it), in
+// order; names.labelName is set, and gains ".$$$" with the names when it is that name. An output
+// that would be the input `inputPath` is refused: its message on the console,
+// ExitStatus::outputError.
+ExitStatus deriveOutputNames(const std::string& inputPath, const std::string& namingPath,
+                             std::vector<PlannedOutput>& outputs, OutputNames& names,
+                             const Console& console);
 
 // Refuses outputs that would write one file, by name or through links.
 ExitStatus refuseAliasedOutputs(const std::vector<PlannedOutput>& outputs, const Console& console);

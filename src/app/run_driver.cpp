@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,7 +15,9 @@
 #include "chunked_loop.hpp"
 #include "close_writer.hpp"
 #include "command_line.hpp"
+#include "compressed_input.hpp"
 #include "console.hpp"
+#include "ensemble.hpp"
 #include "input_reader.hpp"
 #include "output_plan.hpp"
 #include "platform.hpp"
@@ -39,11 +42,13 @@ struct InputWatch {
 
 // The run's working state: names, the first data row and the counts the analysis fixes.
 struct RunState {
-  std::string inputPath;  // as given; every message names the input so
-  OutputNames names;      // the label name and the note after the column count
+  std::string inputPath;   // as given; every message names the input so
+  std::string namingPath;  // the name the outputs are named after
+  OutputNames names;       // the label name and the note after the column count
   AnalysedLayout layout;
   std::int32_t headrows = -1;  // negative: detect
   InputWatch watch;
+  InputReport& report;
 };
 
 // Writes the rows of every close to the files of that period and the progress marks to the
@@ -166,17 +171,19 @@ void readDataRows(InputReader& input, RecordLoopState& loop, const Options& opti
                   RunOutputs& outputs) {
   const unsigned threads = readingThreads(options);
   const std::optional<std::int64_t> start = input.plainOffset();
-  if (threads > 1 && start && loop.accumulators.columnCount() > 0 && input.seekTo(*start)) {
+  if (threads > 1 && start && loop.accumulators.columnCount() > 0) {
     std::vector<ChunkOutput> chunkOutputs;
     chunkOutputs.reserve(files.size());
     for (const AveragesFile& file : files) {
       chunkOutputs.push_back({file.kind.period, file.layout});
     }
-    const std::int64_t resume = runChunkedLoop(input, *start, loop, options.rules, chunkOutputs,
-                                               outputs, threads, settings);
-    if (input.failed() || !outputs.healthy() || !input.seekTo(resume)) {
+    const ChunkedEnd begin{*start, input.handBackBuffered()};
+    const ChunkedEnd resume =
+        runChunkedLoop(input, begin, loop, options.rules, chunkOutputs, outputs, threads, settings);
+    if (input.failed() || !outputs.healthy()) {
       return;
     }
+    input.resumeAt(resume.offset, resume.lineEnds);
   }
   runRecordLoop(input, loop, options.rules, outputs);
 }
@@ -188,8 +195,7 @@ ExitStatus analyseInput(InputReader& input, RunState& state, const CommandLine& 
   AnalysedLayout& layout = state.layout;
   if (!scanHeader(input, state.headrows, layout.firstDataRow, layout.firstDataRowLine)) {
     if (input.failed()) {
-      return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
-                               ExitStatus::inputError);
+      return reportReadFailure(console, state.inputPath, *input.readError());
     }
     if (const ExitStatus unchanged = confirmInputUnchanged(state, console);
         unchanged != ExitStatus::success) {
@@ -207,6 +213,8 @@ ExitStatus analyseInput(InputReader& input, RunState& state, const CommandLine& 
                             ? *commandLine.valueColumns
                             : countColumns(layout.firstDataRow, state.names.columnNote,
                                            commandLine.options.missingTexts);
+  state.report.headerRows = state.headrows;
+  state.report.columns = layout.valueColumns;
   console.messages.writeInt(layout.valueColumns);
   console.messages.write(" columns ");
   console.messages.write(state.names.columnNote);
@@ -214,9 +222,18 @@ ExitStatus analyseInput(InputReader& input, RunState& state, const CommandLine& 
   return ExitStatus::success;
 }
 
+void recordCounts(InputReport& report, const RunSummary& summary, const RecordLoopState& loop) {
+  report.rows = summary.rows;
+  report.days = summary.days;
+  report.months = summary.months;
+  report.years = loop.closes[static_cast<std::size_t>(Period::year)];
+  report.valuesAccepted = summary.valuesAccepted;
+  report.valuesMissing = summary.valuesMissing;
+}
+
 // Header copy, record loop and final rows, then the files closed. Gives the exit status of the
 // run: success, incomplete when input rows were not averaged as written, or the failure.
-ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopState& loop,
+ExitStatus averageInput(InputReader& input, RunState& state, RecordLoopState& loop,
                         const CommandLine& commandLine, const ReadSettings& settings,
                         std::vector<AveragesFile>& files, const Console& console) {
   const Options& options = commandLine.options;
@@ -238,7 +255,7 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
     progress.emplace(stderr, platform::isTerminal(stderr),
                      platform::regularFileSize(state.inputPath), platform::terminalColumns(stderr));
     const auto update = [&] {
-      progress->update({input.bytesRead(), loop.rowsRead,
+      progress->update({input.sourceBytes(), loop.rowsRead,
                         loop.closes[static_cast<std::size_t>(Period::day)],
                         loop.closes[static_cast<std::size_t>(Period::month)]});
     };
@@ -258,8 +275,7 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
     facts.outputNames.push_back(platform::nameInText(file.name));
   }
   if (input.failed()) {
-    return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
-                             ExitStatus::inputError);
+    return reportReadFailure(console, state.inputPath, *input.readError());
   }
   if (const ExitStatus unchanged = confirmInputUnchanged(state, console);
       unchanged != ExitStatus::success) {
@@ -271,19 +287,30 @@ ExitStatus averageInput(InputReader& input, const RunState& state, RecordLoopSta
     return written;
   }
   console.messages.flush();  // standard output before the summary and warnings
+  const RunSummary summary = summaryOf(loop, valueColumns);
   if (progress) {
-    progress->finish(summaryOf(loop, valueColumns));
+    progress->finish(summary);
   }
-  return printWarnings(warningsFor(facts), console) ? ExitStatus::incomplete : ExitStatus::success;
+  recordCounts(state.report, summary, loop);
+  state.report.warnings = warningsFor(facts);
+  return printWarnings(state.report.warnings, console) ? ExitStatus::incomplete
+                                                       : ExitStatus::success;
 }
 
 // Names, checks and starts the outputs of a run, before the input is read.
-ExitStatus startOutputs(RunState& state, const Options& options, std::vector<AveragesFile>& files,
-                        const Console& console) {
+ExitStatus startOutputs(RunState& state, const InputRequest& request, const Options& options,
+                        std::vector<AveragesFile>& files, const Console& console) {
   std::vector<PlannedOutput> planned = plannedOutputs(options.layout, options.yearly);
-  ExitStatus status = deriveOutputNames(state.inputPath, planned, state.names, console);
+  ExitStatus status =
+      deriveOutputNames(state.inputPath, state.namingPath, planned, state.names, console);
   if (status == ExitStatus::success) {
+    for (const PlannedOutput& output : planned) {
+      state.report.outputs.push_back(platform::nameInText(output.name));
+    }
     status = refuseAliasedOutputs(planned, console);
+  }
+  if (status == ExitStatus::success && request.claimOutputs) {
+    status = request.claimOutputs(planned, console);
   }
   if (status == ExitStatus::success) {
     status =
@@ -307,33 +334,80 @@ std::optional<Accumulators> createAccumulators(std::int32_t valueColumns, Statis
   return accumulators;
 }
 
-// The run on one input file, once the command line is read.
-ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& environment,
-                     const Console& console) {
-  RunState state;
-  state.inputPath = commandLine.positional[0];
-  state.names.labelName = commandLine.positional[0];
-  state.headrows = commandLine.headrows;
+// Refuses an input that has no name to name outputs after (standard input, a pipe, a device)
+// unless --name gives one.
+ExitStatus refuseUnnamedInput(const InputRequest& request, const Console& console) {
+  if (!request.name.empty()) {
+    return ExitStatus::success;
+  }
+  std::string what;
+  if (request.path == kStandardInput) {
+    what = "standard input";
+  } else if (const auto kind = platform::unnameableInput(request.path)) {
+    what = std::string(*kind) + " " + platform::nameInText(request.path);
+  } else {
+    return ExitStatus::success;
+  }
+  console.errorMessages.write("error: reading " + what +
+                              " needs --name=NAME to name the outputs\n");
+  return ExitStatus::usage;
+}
 
-  console.messages.flush();  // the banner shows while the open waits, as on a FIFO
-  auto [inputFile, openError] = platform::openForReading(state.inputPath);
-  if (!inputFile) {
-    return reportFileFailure(console, "error opening file ", state.inputPath, openError,
-                             ExitStatus::inputError);
+// The bytes of the open input: decoded when its first bytes show a compression.
+struct InputStream {
+  std::unique_ptr<ByteStream> stream;
+  Compression compression = Compression::none;
+};
+
+InputStream openStream(std::FILE* file) {
+  std::unique_ptr<ByteStream> raw = fileStream(file);
+  std::string start(kMagicBytes, '\0');
+  std::size_t got = 0;
+  for (std::size_t read = 1; got < start.size() && read != 0; got += read) {
+    read = raw->read(start.data() + got, start.size() - got);
   }
-  if (const ExitStatus watched = watchInput(inputFile.get(), state, console);
-      watched != ExitStatus::success) {
-    return watched;
+  start.resize(got);
+  const Compression compression = compressionOf(start);
+  std::unique_ptr<ByteStream> stream = prefixedStream(std::move(start), std::move(raw));
+  if (compression != Compression::none) {
+    stream = decompressed(std::move(stream), compression);
   }
+  return {std::move(stream), compression};
+}
+
+// The name the outputs are named after: --name, or the input's name without the suffix of its
+// compression ("flow.dat.gz" names "flow.tat").
+std::string namingPathOf(const InputRequest& request, Compression compression) {
+  if (!request.name.empty()) {
+    return request.name;
+  }
+  const std::string_view suffix = compressionSuffix(compression);
+  if (!suffix.empty() && request.path.size() > suffix.size() && request.path.ends_with(suffix)) {
+    return request.path.substr(0, request.path.size() - suffix.size());
+  }
+  return request.path;
+}
+
+// The run on one input, once it is open: outputs started, the input analysed, read and averaged.
+ExitStatus runOnStream(InputStream input, RunState& state, const InputRequest& request,
+                       const CommandLine& commandLine, const EnvironmentSettings& environment,
+                       const Console& console) {
+  state.report.compression = compressionName(input.compression);
+  if (const std::optional<std::string> missing = missingDecoder(input.compression)) {
+    return reportReadFailure(console, state.inputPath, ReadError{0, *missing});
+  }
+  state.namingPath = namingPathOf(request, input.compression);
   std::vector<AveragesFile> files;
-  if (const ExitStatus started = startOutputs(state, commandLine.options, files, console);
+  if (const ExitStatus started = startOutputs(state, request, commandLine.options, files, console);
       started != ExitStatus::success) {
     return started;
   }
   const ReadSettings settings = readSettings(environment, commandLine.options);
-  InputReader input(ByteSource::ofFile(inputFile.get()), settings);
-  if (const ExitStatus analysed = analyseInput(input, state, commandLine, files, console);
+  InputReader reader(ByteSource::ofStream(std::move(input.stream)), settings);
+  const auto countBytes = [&] { state.report.bytesRead = reader.sourceBytes(); };
+  if (const ExitStatus analysed = analyseInput(reader, state, commandLine, files, console);
       analysed != ExitStatus::success) {
+    countBytes();
     return analysed;
   }
   std::optional<Accumulators> accumulators =
@@ -341,19 +415,74 @@ ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& 
   if (!accumulators) {
     return ExitStatus::outOfMemory;
   }
-  // Before the rewind, which reads the first block again.
   if (const ExitStatus cut = cutInputForTest(environment, state, console);
       cut != ExitStatus::success) {
     return cut;
   }
-  if (!input.rewind()) {
-    return reportFileFailure(console, "error reading file ", state.inputPath, input.errorNumber(),
-                             ExitStatus::inputError);
+  // The start again, from the bytes kept of it: the input is read once.
+  if (!reader.rewind()) {
+    return reportReadFailure(console, state.inputPath, *reader.readError());
   }
+  reader.forgetStart();
   RecordLoopState loop{{}, false, std::move(*accumulators)};
-  const ExitStatus status = averageInput(input, state, loop, commandLine, settings, files, console);
+  const ExitStatus status =
+      averageInput(reader, state, loop, commandLine, settings, files, console);
+  countBytes();
+  return status;
+}
+
+}  // namespace
+
+ExitStatus runOnInput(const InputRequest& request, const CommandLine& commandLine,
+                      const EnvironmentSettings& environment, const Console& console,
+                      InputReport& report) {
+  const auto started = std::chrono::steady_clock::now();
+  RunState state{request.path, {}, {}, {}, commandLine.headrows, {}, report};
+  state.names.labelName = request.name.empty() ? request.path : request.name;
+  report.input = platform::nameInText(request.path);
+  ExitStatus status = refuseUnnamedInput(request, console);
+  if (status == ExitStatus::success) {
+    console.messages.flush();  // the banner shows while the open waits, as on a FIFO
+    platform::Opened opened;
+    std::FILE* file = platform::standardInputBytes();
+    if (request.path != kStandardInput) {
+      opened = platform::openForReading(request.path);
+      file = opened.file.get();
+    }
+    if (file == nullptr) {
+      status = reportFileFailure(console, "error opening file ", request.path, opened.errorNumber,
+                                 ExitStatus::inputError);
+    } else {
+      status = watchInput(file, state, console);
+      if (status == ExitStatus::success) {
+        status = runOnStream(openStream(file), state, request, commandLine, environment, console);
+      }
+    }
+  }
+  report.status = status;
+  report.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  return status;
+}
+
+namespace {
+
+// The run on the one input of the command line, with its "fertig.." and its report.
+ExitStatus runOnFile(const CommandLine& commandLine, const EnvironmentSettings& environment,
+                     const Console& console) {
+  const Options& options = commandLine.options;
+  InputReport report;
+  const ExitStatus status = runOnInput({commandLine.positional[0], options.name, {}}, commandLine,
+                                       environment, console, report);
   if (status == ExitStatus::success || status == ExitStatus::incomplete) {
     console.messages.write(kDone);
+  }
+  if (!options.report.empty()) {
+    console.messages.flush();
+    if (const int error = writeReportFile(options.report, {report}); error != 0) {
+      return reportFileFailure(console, "error writing file ", options.report, error,
+                               ExitStatus::outputError);
+    }
   }
   return status;
 }
@@ -388,6 +517,9 @@ ExitStatus runSkarvel(const std::vector<std::string>& args, const EnvironmentSet
       return ExitStatus::usage;
     case Action::run:
       break;
+  }
+  if (commandLine.options.manyInputs()) {
+    return runEnsemble(commandLine, environment, console);
   }
   if (commandLine.positional.empty()) {
     console.errorMessages.write(kUsage);

@@ -2,10 +2,16 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "command_line.hpp"
+#include "console.hpp"
 #include "exit_status.hpp"
+#include "output_plan.hpp"
+#include "report_file.hpp"
 
 namespace skarvel {
 
@@ -18,6 +24,24 @@ struct EnvironmentSettings {
   // before its data rows are read, as another program could cut it while the tool reads it.
   std::string cutInputTo;
 };
+
+// The input name that reads standard input.
+inline constexpr std::string_view kStandardInput = "-";
+
+// One input of a run.
+struct InputRequest {
+  std::string path;  // as given; kStandardInput for standard input
+  std::string name;  // --name: what the outputs are named and labelled after; empty: the path
+  // Called once the output names are derived, before any is created: ExitStatus::success lets
+  // the run go on (by default it does).
+  std::function<ExitStatus(const std::vector<PlannedOutput>&, const Console&)> claimOutputs;
+};
+
+// The run on one input, with the options of `commandLine`: its messages on `console`, what it
+// gave in `report`. Gives its exit status.
+ExitStatus runOnInput(const InputRequest& request, const CommandLine& commandLine,
+                      const EnvironmentSettings& environment, const Console& console,
+                      InputReport& report);
 
 // Runs the tool on the argument vector (program name first), writing console text to `console`
 // and the reasons of errors, warnings and progress to `diagnostics`.

@@ -1,6 +1,7 @@
 #include "run_report.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <string_view>
 
 namespace skarvel {
@@ -31,6 +32,16 @@ std::string quoted(std::string_view text) {
 
 std::string line(std::int64_t number) {
   return "line " + std::to_string(number) + ": ";
+}
+
+// The line a warning names: each rule starts its text with line(number) where there is one.
+std::int64_t lineNamedBy(std::string_view text) {
+  constexpr std::string_view kLine = "line ";
+  std::int64_t number = 0;
+  if (text.starts_with(kLine)) {
+    std::from_chars(text.data() + kLine.size(), text.data() + text.size(), number);
+  }
+  return number;
 }
 
 std::string plural(std::int64_t count, std::string_view one, std::string_view many) {
@@ -297,47 +308,25 @@ std::optional<Warning> ignoredWarning(const RunFacts& facts) {
   return Warning{text.append("ignored, and the value columns are counted"), false};
 }
 
-// The line numbers the warnings name: the input is read again up to the last of them, so only
-// when there is one to name.
-void resolveLineNumbers(InputReader& input, RunFacts& facts, std::int64_t endOffset) {
-  std::vector<std::int64_t*> lines;
-  std::vector<std::int64_t> offsets;
-  const auto need = [&](std::int64_t& line, std::int64_t offset) {
-    lines.push_back(&line);
-    offsets.push_back(offset);
-  };
+// The line numbers the warnings name, as the reading noted them.
+void takeLineNumbers(RunFacts& facts) {
   if (facts.failure) {
-    need(facts.failureLine, facts.failure->offset);
-  }
-  if (facts.endedInsideValues) {
-    need(facts.endLine, endOffset);
-  }
-  if (facts.linesCrossed.count > 0) {
-    need(facts.linesCrossedLine, facts.linesCrossed.firstOffset);
+    facts.failureLine = facts.failure->line;
   }
   for (const auto& [occurrence, number] :
-       {std::pair{&facts.extraText, &facts.extraTextLine},
+       {std::pair{&facts.linesCrossed, &facts.linesCrossedLine},
+        std::pair{&facts.extraText, &facts.extraTextLine},
         std::pair{&facts.partTokens, &facts.partTokensLine},
         std::pair{&facts.infiniteValues, &facts.infiniteValuesLine},
         std::pair{&facts.stampsOutOfRange, &facts.stampsOutOfRangeLine},
         std::pair{&facts.closeOrder.repeatedDays, &facts.repeatedDaysLine},
         std::pair{&facts.closeOrder.datesBack, &facts.datesBackLine}}) {
     if (occurrence->count > 0) {
-      need(*number, occurrence->firstOffset);
+      *number = occurrence->firstLine;
     }
   }
   if (facts.ctrlZ && facts.ctrlZ->dataRowsBehind) {
-    need(facts.ctrlZLine, facts.ctrlZ->offset);
-  }
-  if (offsets.empty()) {
-    return;
-  }
-  std::vector<std::int64_t> sorted = offsets;
-  std::sort(sorted.begin(), sorted.end());
-  const std::vector<std::int64_t> numbers = input.lineNumbersAt(sorted);
-  for (std::size_t i = 0; i < offsets.size() && numbers.size() == sorted.size(); ++i) {
-    const auto at = std::lower_bound(sorted.begin(), sorted.end(), offsets[i]) - sorted.begin();
-    *lines[i] = numbers[static_cast<std::size_t>(at)];
+    facts.ctrlZLine = facts.ctrlZ->line;
   }
 }
 
@@ -367,14 +356,14 @@ RunFacts collectRunFacts(InputReader& input, const RecordLoopState& loop,
   facts.firstOutOfRange = loop.firstOutOfRange;
   facts.closeOrder = loop.closeOrder;
   facts.ignoredArguments = ignoredArguments;
-  const std::int64_t endOffset = input.textOffset();
+  if (facts.endedInsideValues) {
+    facts.endLine = input.lineNumberAt(input.textOffset());
+  }
   if (facts.failure) {
     facts.dataRowsUnread = (facts.failure->lineStartsWithNumber ? 1 : 0) + countDataRows(input);
   }
   facts.ctrlZ = input.ctrlZ();  // met by the record loop, or by the count of the rows unread
-  if (!input.failed()) {
-    resolveLineNumbers(input, facts, endOffset);
-  }
+  takeLineNumbers(facts);
   return facts;
 }
 
@@ -386,13 +375,30 @@ RunSummary summaryOf(const RecordLoopState& loop, std::int32_t valueColumns) {
 }
 
 std::vector<Warning> warningsFor(const RunFacts& facts) {
+  using Rule = std::optional<Warning> (*)(const RunFacts&);
+  const std::pair<std::string_view, Rule> rules[] = {
+      {"ignored-arguments", ignoredWarning},
+      {"output-name-is-input", fallbackWarning},
+      {"header-rows-into-data", headerCountWarning},
+      {"no-value-columns", noColumnsWarning},
+      {"reading-stopped", stoppedWarning},
+      {"short-rows", shortRowWarning},
+      {"part-numbers", partTokenWarning},
+      {"stamps-out-of-range", stampRangeWarning},
+      {"repeated-days", repeatedDayWarning},
+      {"dates-back", dateBackWarning},
+      {"text-after-values", extraTextWarning},
+      {"infinite-values", infiniteValueWarning},
+      {"ctrl-z", ctrlZWarning},
+      {"no-day-closed", noDayWarning},
+      {"unfinished-month", unfinishedMonthWarning},
+      {"open-day", openDayWarning},
+  };
   std::vector<Warning> warnings;
-  for (const auto& rule :
-       {ignoredWarning, fallbackWarning, headerCountWarning, noColumnsWarning, stoppedWarning,
-        shortRowWarning, partTokenWarning, stampRangeWarning, repeatedDayWarning, dateBackWarning,
-        extraTextWarning, infiniteValueWarning, ctrlZWarning, noDayWarning, unfinishedMonthWarning,
-        openDayWarning}) {
+  for (const auto& [code, rule] : rules) {
     if (std::optional<Warning> warning = rule(facts)) {
+      warning->code = code;
+      warning->line = lineNamedBy(warning->text);
       warnings.push_back(std::move(*warning));
     }
   }

@@ -61,8 +61,10 @@ struct RunFacts {
 };
 
 struct Warning {
-  std::string text;  // one line, without the "skarvel: warning: " prefix
-  bool incomplete;   // data rows were not averaged as written: exit status 4
+  std::string text;            // one line, without the "skarvel: warning: " prefix
+  bool incomplete;             // data rows were not averaged as written: exit status 4
+  std::string_view code = {};  // what it is about, for the run report: "reading-stopped"
+  std::int64_t line = 0;       // the input line it names; 0 for none
 };
 
 // The warnings a run earns, in the order they are printed.

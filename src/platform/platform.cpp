@@ -162,6 +162,38 @@ std::optional<std::uint64_t> regularFileSize(const std::string& name) {
   return static_cast<std::uint64_t>(size);
 }
 
+std::string comparableName(const std::string& name) {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::weakly_canonical(pathOf(name), error);
+  return (error ? std::filesystem::absolute(pathOf(name), error) : path)
+      .lexically_normal()
+      .generic_string();
+}
+
+std::optional<std::string_view> unnameableInput(const std::string& name) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(pathOf(name), error);
+  switch (status.type()) {
+    case std::filesystem::file_type::fifo:
+      return "the pipe";
+    case std::filesystem::file_type::character:
+    case std::filesystem::file_type::block:
+      return "the device";
+    case std::filesystem::file_type::socket:
+      return "the socket";
+    case std::filesystem::file_type::regular: {
+      const std::string absolute =
+          std::filesystem::absolute(pathOf(name), error).lexically_normal().generic_string();
+      if (absolute.starts_with("/dev/") || absolute.starts_with("/proc/")) {
+        return "the system file";
+      }
+      return std::nullopt;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
 int resizeFile(const std::string& name, std::uint64_t size) {
   std::error_code error;
   std::filesystem::resize_file(pathOf(name), size, error);

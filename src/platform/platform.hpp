@@ -114,6 +114,18 @@ unsigned processorCount();
 // The size in bytes of a regular file; nothing for other files (a pipe, a device).
 std::optional<std::uint64_t> regularFileSize(const std::string& name);
 
+// The name as one path from the root, links of its folders followed: two names that write one
+// file compare equal (as far as links of the last component go, see sameTarget).
+std::string comparableName(const std::string& name);
+
+// Standard input, set to read bytes as they are (on Windows not in text mode).
+std::FILE* standardInputBytes();
+
+// What the input `name` is when it cannot name outputs beside it: "the pipe", "the device",
+// "the socket", or "the system file" for a name under /dev or /proc; nothing for a regular file,
+// a folder or a name that does not exist (opening it tells what is wrong).
+std::optional<std::string_view> unnameableInput(const std::string& name);
+
 // What changes when a regular file is written, cut short or rewritten: its size and the time of
 // its last change (nanoseconds since 1970, as fine as the file system keeps it).
 struct FileState {

@@ -98,6 +98,10 @@ std::string nameOf(const std::filesystem::path& path) {
   return path.string();
 }
 
+std::FILE* standardInputBytes() {
+  return stdin;
+}
+
 bool isTerminal(std::FILE* stream) {
   return isatty(fileno(stream)) != 0;
 }

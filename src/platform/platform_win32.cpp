@@ -216,6 +216,11 @@ std::string nameOf(const std::filesystem::path& path) {
   return utf8FromWide(path.wstring().c_str());
 }
 
+std::FILE* standardInputBytes() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  return stdin;
+}
+
 bool isTerminal(std::FILE* stream) {
   return _isatty(_fileno(stream)) != 0;
 }

@@ -27,6 +27,7 @@ bool closesMonth(const RecordStamp& stamp) {
 [[gnu::cold, gnu::noinline]] void noteStampOutOfRange(RecordLoopState& state,
                                                       const InputReader& input, std::int64_t back) {
   if (state.stampsOutOfRange.note(input.textOffset() - back)) {
+    state.stampsOutOfRange.firstLine = input.lineNumberAt(input.textOffset() - back);
     state.firstOutOfRange = state.stamp;
   }
 }
@@ -173,7 +174,7 @@ bool comesAfter(const RecordStamp& later, const RecordStamp& earlier) {
          std::tie(earlier.year, earlier.month, earlier.day);
 }
 
-void CloseOrder::take(const RecordStamp& stamp, std::int64_t offset) {
+void CloseOrder::take(const RecordStamp& stamp, std::int64_t offset, const InputReader& input) {
   if (stamp.month == 0 || stamp.day == 0) {
     return;
   }
@@ -181,12 +182,14 @@ void CloseOrder::take(const RecordStamp& stamp, std::int64_t offset) {
     first = stamp;
   } else if (!comesAfter(stamp, *last) && !comesAfter(*last, stamp)) {
     if (!lastRepeated && repeatedDays.note(offset)) {
+      repeatedDays.firstLine = input.lineNumberAt(offset);
       firstRepeated = stamp;
     }
     lastRepeated = true;
   } else {
     lastRepeated = false;
     if (comesAfter(*last, stamp) && datesBack.note(offset)) {
+      datesBack.firstLine = input.lineNumberAt(offset);
       backFrom = *last;
       backTo = stamp;
     }
@@ -304,7 +307,7 @@ void runRecordLoop(InputReader& input, RecordLoopState& state, const SummaryRule
         return;  // a day with unreadable values is dropped, with its open month
       }
       // The reader stands behind the row's line end (or at the end of the input).
-      state.closeOrder.take(stamp, input.textOffset() - 1);
+      state.closeOrder.take(stamp, input.textOffset() - 1, input);
       closeDay(state, rules, listener);
       if (!listener.healthy()) {
         return;

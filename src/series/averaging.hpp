@@ -151,8 +151,8 @@ struct CloseOrder {
   RecordStamp backFrom;
   RecordStamp backTo;
 
-  // Takes the close on `stamp`, at `offset` in the text read.
-  void take(const RecordStamp& stamp, std::int64_t offset);
+  // Takes the close on `stamp`, at `offset` in the text `input` read (which names its line).
+  void take(const RecordStamp& stamp, std::int64_t offset, const InputReader& input);
   bool inOrder() const { return repeatedDays.count == 0 && datesBack.count == 0; }
 };
 

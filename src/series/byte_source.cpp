@@ -1,59 +1,70 @@
 #include "byte_source.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-
-#include "platform.hpp"
 
 namespace skarvel {
 
 std::size_t ByteSource::read(char* into, std::size_t capacity) {
-  if (file_ == nullptr) {
-    const std::size_t got = std::min(capacity, bytes_.size() - offset_);
-    std::memcpy(into, bytes_.data() + offset_, got);
-    offset_ += got;
-    bytesRead_ += got;
-    return got;
+  const std::size_t fromHeld = std::min(capacity, held_.size() - heldAt_);
+  std::memcpy(into, held_.data() + heldAt_, fromHeld);
+  heldAt_ += fromHeld;
+  if (!keeping_ && heldAt_ == held_.size() && !held_.empty()) {
+    held_ = {};  // all given out again: the memory goes
+    heldAt_ = 0;
   }
-  errno = 0;
-  const std::size_t got = std::fread(into, 1, capacity, file_);
-  if (got < capacity && std::ferror(file_) != 0) {
-    failed_ = true;
-    errorNumber_ = errno;
-  }
+  const std::size_t got = fromHeld + readStream(into + fromHeld, capacity - fromHeld);
   bytesRead_ += got;
   return got;
 }
 
-bool ByteSource::rewind() {
-  if (file_ == nullptr) {
-    offset_ = 0;
-    bytesRead_ = 0;
-    return true;
+std::size_t ByteSource::readStream(char* into, std::size_t capacity) {
+  if (capacity == 0 || error_) {
+    return 0;
   }
-  if (std::fseek(file_, 0, SEEK_SET) != 0) {
-    failed_ = true;
-    errorNumber_ = errno;
+  const std::size_t got = stream_->read(into, capacity);
+  if (got < capacity) {
+    error_ = stream_->error();
+  }
+  if (keeping_) {
+    if (held_.size() + got > kKeepLimit) {
+      keeping_ = false;
+      held_ = {};
+      heldAt_ = 0;
+    } else {
+      held_.insert(held_.end(), into, into + got);
+      heldAt_ = held_.size();
+    }
+  }
+  return got;
+}
+
+bool ByteSource::rewind() {
+  if (!keeping_) {
+    if (!error_) {
+      error_ = ReadError{0, "more than 64 MiB before the first data row"};
+    }
     return false;
   }
-  std::clearerr(file_);
+  heldAt_ = 0;
   bytesRead_ = 0;
   return true;
 }
 
-bool ByteSource::seek(std::int64_t offset) {
-  if (file_ == nullptr) {
-    offset_ = std::min(static_cast<std::size_t>(offset), bytes_.size());
-  } else if (const int error = platform::seekFile(file_, offset); error != 0) {
-    failed_ = true;
-    errorNumber_ = error;
-    return false;
-  } else {
-    std::clearerr(file_);
+void ByteSource::forgetStart() {
+  if (keeping_) {
+    keeping_ = false;
+    held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(heldAt_));
+    heldAt_ = 0;
   }
-  bytesRead_ = static_cast<std::uint64_t>(offset);
-  return true;
+}
+
+void ByteSource::unread(std::string_view bytes) {
+  std::vector<char> ahead(bytes.begin(), bytes.end());
+  ahead.insert(ahead.end(), held_.begin() + static_cast<std::ptrdiff_t>(heldAt_), held_.end());
+  held_ = std::move(ahead);
+  heldAt_ = 0;
+  bytesRead_ -= bytes.size();
 }
 
 }  // namespace skarvel

@@ -47,6 +47,7 @@ bool ChunkReader::fill(ChunkText& chunk) {
   const std::size_t size = carry_.size() + got;
   const std::size_t cut = lastClosingRowEnd(chunk.bytes.data(), size, closeHour_);
   if (cut == 0) {
+    carry_.assign(chunk.bytes.data(), chunk.bytes.data() + size);  // for carried()
     finished_ = true;
     return false;
   }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "input_reader.hpp"
@@ -33,6 +34,8 @@ class ChunkReader {
   // Fills `chunk` with the next chunk; false when there is none: the input has ended, failed,
   // or has no closing row within a chunk's size.
   bool fill(ChunkText& chunk);
+  // The bytes read behind the last chunk filled.
+  std::string_view carried() const { return {carry_.data(), carry_.size()}; }
 
  private:
   InputReader& input_;

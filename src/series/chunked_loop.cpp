@@ -4,12 +4,14 @@
 #include <deque>
 #include <numeric>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "chunk_reader.hpp"
 #include "chunk_workers.hpp"
 #include "close_writer.hpp"
+#include "line_ends.hpp"
 #include "text_writer.hpp"
 
 namespace skarvel {
@@ -41,6 +43,7 @@ struct ChunkResult {
   std::vector<ClosedMonth> laterMonths;
   PeriodValues openMonth;  // the month open at the chunk's end, when it began in the chunk
   LoopCounts counts;
+  std::int64_t lineEnds = 0;  // in the chunk's text
 
   void reset(std::size_t outputs) {
     plain = false;
@@ -57,6 +60,7 @@ struct ChunkResult {
     laterMonths.clear();
     openMonth = {};
     counts = {};
+    lineEnds = 0;
   }
 };
 
@@ -146,11 +150,18 @@ void readChunk(Chunk& chunk, const ChunkRules& given) {
   if (!accumulators) {
     return;
   }
+  result.lineEnds =
+      countNewlines(chunk.text.bytes.data(), chunk.text.bytes.data() + chunk.text.size);
   RecordLoopState loop{{}, false, std::move(*accumulators)};
   InputReader reader =
       InputReader::overText(std::move(chunk.text.bytes), chunk.text.size, given.settings);
   ChunkRecorder recorder(result, given.outputs, given.rules);
-  runRecordLoop(reader, loop, given.rules, recorder);
+  try {
+    runRecordLoop(reader, loop, given.rules, recorder);
+  } catch (...) {
+    chunk.text.bytes = std::move(reader).releaseText();  // the one-thread reading reads it again
+    throw;
+  }
   result.plain = !reader.firstFailure() && reader.linesCrossed().count == 0 &&
                  reader.extraText().count == 0 && reader.partTokens().count == 0 &&
                  reader.infiniteValues().count == 0 && loop.stampsOutOfRange.count == 0 &&
@@ -210,25 +221,26 @@ void commitChunk(ChunkResult& result, RecordLoopState& state, const SummaryRules
 
 }  // namespace
 
-std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopState& state,
-                            const SummaryRules& rules, std::span<const ChunkOutput> outputs,
-                            ChunkSink& sink, unsigned workers, const ReadSettings& settings) {
+ChunkedEnd runChunkedLoop(InputReader& input, ChunkedEnd start, RecordLoopState& state,
+                          const SummaryRules& rules, std::span<const ChunkOutput> outputs,
+                          ChunkSink& sink, unsigned workers, const ReadSettings& settings) {
   const ChunkRules chunkRules{state.accumulators.columnCount(), rules, outputs, settings};
   // Declared before the workers, so no worker outlives them.
   std::vector<Chunk> chunks(workers + kSpareChunks);
-  ChunkWorkers pool(workers, chunks.size(),
-                    [&](std::size_t job) { readChunk(chunks[job], chunkRules); });
-  if (pool.count() == 0) {
-    return offset;
+  std::optional<ChunkWorkers> pool;
+  pool.emplace(workers, chunks.size(),
+               [&](std::size_t job) { readChunk(chunks[job], chunkRules); });
+  if (pool->count() == 0) {
+    return start;
   }
   std::vector<std::size_t> free(chunks.size());
   std::iota(free.begin(), free.end(), std::size_t{0});
-  ChunkReader reader(input, offset, settings.chunkBytes, rules.closeHour);
+  ChunkReader reader(input, start.offset, settings.chunkBytes, rules.closeHour);
   std::deque<std::size_t> inFlight;
-  std::int64_t committedEnd = offset;
+  ChunkedEnd committed = start;
   for (;;) {
     while (!free.empty() && reader.fill(chunks[free.back()].text)) {
-      pool.submit(free.back());
+      pool->submit(free.back());
       inFlight.push_back(free.back());
       free.pop_back();
     }
@@ -237,18 +249,26 @@ std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopS
     }
     const std::size_t next = inFlight.front();
     Chunk& chunk = chunks[next];
-    if (!pool.waitFor(next) || !chunk.result.plain || !continuesCloses(state, chunk.result)) {
+    if (!pool->waitFor(next) || !chunk.result.plain || !continuesCloses(state, chunk.result)) {
       break;
     }
     commitChunk(chunk.result, state, rules, outputs, sink);
-    committedEnd = chunk.text.offset + static_cast<std::int64_t>(chunk.text.size);
+    committed.offset = chunk.text.offset + static_cast<std::int64_t>(chunk.text.size);
+    committed.lineEnds += chunk.result.lineEnds;
     inFlight.pop_front();
     free.push_back(next);
     if (!sink.healthy()) {
       break;
     }
   }
-  return committedEnd;
+  pool.reset();  // every chunk's text is back in its place
+  std::string unread;
+  for (const std::size_t job : inFlight) {
+    unread.append(chunks[job].text.bytes.data(), chunks[job].text.size);
+  }
+  unread.append(reader.carried());
+  input.unreadRaw(unread);
+  return committed;
 }
 
 }  // namespace skarvel

@@ -34,17 +34,23 @@ class ChunkSink : public CloseListener {
   virtual void chunkCommitted() = 0;
 };
 
-// Reads data rows as runRecordLoop does, from byte `offset` of `input` on (the input is plain up
-// to there: see InputReader::plainOffset), into `state` and `sink`, on `workers` threads in
-// chunks of about settings.chunkBytes, read as `settings` says (as `input` reads). Stops at the
-// first chunk that it cannot prove to read exactly as runRecordLoop would (a failed conversion, a
-// short or long row, a CR, a chunk without a closing row) or that holds what a warning names (a
-// number read in part, an infinite value, a stamp field out of range, a day close that is not
-// later than the one before, also across chunks), and before the text behind the input's last
-// closing row; gives the byte offset where runRecordLoop goes on. A read error
-// stops it too: input.failed() then tells.
-std::int64_t runChunkedLoop(InputReader& input, std::int64_t offset, RecordLoopState& state,
-                            const SummaryRules& rules, std::span<const ChunkOutput> outputs,
-                            ChunkSink& sink, unsigned workers, const ReadSettings& settings);
+// A place in the input: a byte offset and the line ends before it.
+struct ChunkedEnd {
+  std::int64_t offset = 0;
+  std::int64_t lineEnds = 0;
+};
+
+// Reads data rows as runRecordLoop does, from `start` of `input` on (the input is plain up to
+// there: see InputReader::plainOffset; input.readRaw reads from there), into `state` and `sink`, on
+// `workers` threads in chunks of about settings.chunkBytes, read as `settings` says (as `input`
+// reads). Stops at the first chunk that it cannot prove to read exactly as runRecordLoop would (a
+// failed conversion, a short or long row, a CR, a chunk without a closing row) or that holds what a
+// warning names (a number read in part, an infinite value, a stamp field out of range, a day close
+// that is not later than the one before, also across chunks), and before the text behind the
+// input's last closing row; gives the place where runRecordLoop goes on, where the bytes read but
+// not committed are put back into `input`. A read error stops it too: input.failed() then tells.
+ChunkedEnd runChunkedLoop(InputReader& input, ChunkedEnd start, RecordLoopState& state,
+                          const SummaryRules& rules, std::span<const ChunkOutput> outputs,
+                          ChunkSink& sink, unsigned workers, const ReadSettings& settings);
 
 }  // namespace skarvel

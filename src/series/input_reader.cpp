@@ -60,13 +60,13 @@ class DataRowSearch {
 // start.
 
 InputReader::InputReader(ByteSource source, ReadSettings settings)
-    : source_(source), settings_(std::move(settings)) {
+    : source_(std::move(source)), settings_(std::move(settings)) {
   buffer_.resize(std::max<std::size_t>(settings_.blockBytes, 1) + kReadPadding);
   clearBuffer();
 }
 
 InputReader::InputReader(ByteSource source, std::vector<char> buffer, ReadSettings settings)
-    : source_(source), buffer_(std::move(buffer)), settings_(std::move(settings)) {}
+    : source_(std::move(source)), buffer_(std::move(buffer)), settings_(std::move(settings)) {}
 
 InputReader InputReader::overText(std::vector<char> text, std::size_t size, ReadSettings settings) {
   InputReader reader(ByteSource::ofBytes({}), std::move(text), std::move(settings));
@@ -77,18 +77,41 @@ InputReader InputReader::overText(std::vector<char> text, std::size_t size, Read
   return reader;
 }
 
-bool InputReader::seekTo(std::int64_t offset) {
-  if (!source_.seek(offset)) {
-    return false;
-  }
+std::int64_t InputReader::handBackBuffered() {
+  // Plain text holds no CR, so none is held back either.
+  source_.unread({pos_, static_cast<std::size_t>(end_ - pos_)});
+  const std::int64_t lineEnds = lineNumberAt(textOffset()) - 1;
+  resumeAt(textOffset(), lineEnds);
+  return lineEnds;
+}
+
+void InputReader::resumeAt(std::int64_t offset, std::int64_t lineEnds) {
   pos_ = end_ = buffer_.data();
   buffer_[0] = '\0';
   sourceDone_ = false;
   heldCarriageReturn_ = false;
   atInputStart_ = false;
   textBefore_ = offset;
+  lineEndsBefore_ = lineEnds;
+  lastLineEndBefore_ = -1;
   lineHead_.clear();
-  return true;
+}
+
+std::int64_t InputReader::lineNumberAt(std::int64_t offset) const {
+  if (offset < textBefore_) {
+    return lineEndsBefore_ + (offset > lastLineEndBefore_ ? 1 : 0);
+  }
+  const char* at = std::min(buffer_.data() + (offset - textBefore_), end_);
+  return lineEndsBefore_ + countNewlines(buffer_.data(), at) + 1;
+}
+
+void InputReader::dropReadText() {
+  lineHead_.keep(buffered(), pos_);
+  if (const char* last = lastNewline(buffer_.data(), pos_)) {
+    lineEndsBefore_ += countNewlines(buffer_.data(), pos_);
+    lastLineEndBefore_ = textOffsetAt(last);
+  }
+  textBefore_ += pos_ - buffer_.data();
 }
 
 void InputReader::clearBuffer() {
@@ -99,6 +122,8 @@ void InputReader::clearBuffer() {
   translated_ = false;
   atInputStart_ = true;
   textBefore_ = 0;
+  lineEndsBefore_ = 0;
+  lastLineEndBefore_ = -1;
   lineHead_.clear();
   faults_ = {};
 }
@@ -183,8 +208,7 @@ bool InputReader::refill() {
   const auto kept = static_cast<std::size_t>(end_ - pos_);
   while (!sourceDone_ && (static_cast<std::size_t>(end_ - pos_) == kept || awaitingStart())) {
     const auto rest = static_cast<std::size_t>(end_ - pos_);
-    lineHead_.keep(buffered(), pos_);
-    textBefore_ += pos_ - buffer_.data();
+    dropReadText();
     if (capacity() - rest < refillRoom()) {
       // A single token longer than the buffer: make room for it.
       std::vector<char> larger(capacity() * 2 + kReadPadding);
@@ -209,6 +233,7 @@ bool InputReader::refill() {
     buffer_[size] = '\0';
     if (endedAtCtrlZ) {
       faults_.ctrlZ->offset = textOffsetAt(end_);
+      faults_.ctrlZ->line = lineNumberAt(faults_.ctrlZ->offset);
     }
     skipByteOrderMark();  // when the block held nothing more, the loop reads on
   }
@@ -314,10 +339,14 @@ bool InputReader::readValueSlowly(double& value) {
 
 bool InputReader::skipSpaceAcrossLines() {
   std::optional<std::int64_t> crossedAt;
+  std::int64_t crossedLine = 0;
   for (;;) {
     for (; isSpace(*pos_); ++pos_) {
       if (*pos_ == '\n' && !crossedAt) {
         crossedAt = textOffsetAt(pos_);
+        if (faults_.linesCrossed.count == 0) {
+          crossedLine = lineNumberAt(*crossedAt);  // only the first is named
+        }
       }
     }
     if (pos_ != end_) {
@@ -327,8 +356,8 @@ bool InputReader::skipSpaceAcrossLines() {
       return false;  // the input ended inside the row: no value came from another line
     }
   }
-  if (crossedAt) {
-    faults_.linesCrossed.note(*crossedAt);
+  if (crossedAt && faults_.linesCrossed.note(*crossedAt)) {
+    faults_.linesCrossed.firstLine = crossedLine;
   }
   return true;
 }
@@ -358,6 +387,7 @@ void InputReader::skipRowEnd() {
       noted = true;
       Occurrence& extraText = faults_.extraText;
       if (extraText.note(textOffsetAt(text))) {
+        extraText.firstLine = lineNumberAt(textOffsetAt(text));
         if (lineEnd != nullptr) {
           extraText.quote = quoteAt(text, restEnd);
         } else {
@@ -379,14 +409,6 @@ bool InputReader::atEnd() {
   return !skipSpace();
 }
 
-std::vector<std::int64_t> InputReader::lineNumbersAt(std::vector<std::int64_t> offsets) {
-  std::sort(offsets.begin(), offsets.end());
-  if (!rewind()) {
-    return {};
-  }
-  return lineNumbersFrom(offsets, [this] { return skipPastLineEnd(); });
-}
-
 template <typename Number>
 void InputReader::noteUnusualNumber(const char* next, Number value) {
   const char last = next[-1];
@@ -400,6 +422,7 @@ void InputReader::noteUnusualNumber(const char* next, Number value) {
   for (const auto& [noted, occurrence] :
        {std::pair{goesOn, &faults_.partTokens}, std::pair{infinite, &faults_.infiniteValues}}) {
     if (noted && occurrence->note(offset)) {
+      occurrence->firstLine = lineNumberAt(offset);
       occurrence->quote = quoteAhead(0);  // may read on
     }
   }
@@ -408,6 +431,7 @@ void InputReader::noteUnusualNumber(const char* next, Number value) {
 void InputReader::noteFailure(const char* token) {
   FailedToken failure;
   failure.offset = textOffsetAt(token);
+  failure.line = lineNumberAt(failure.offset);
   failure.lineStartsWithNumber =
       numberConversionResult(lineHead_.at(buffered(), token).c_str()) == 1;
   failure.text = quoteAhead(token - pos_);  // may read on: `token` is not used after it

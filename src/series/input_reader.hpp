@@ -26,7 +26,8 @@ namespace skarvel {
 // LF and a Ctrl-Z byte ends the input. A UTF-8 byte-order mark at the start of the input is
 // skipped (it stays in the text offsets, which are byte offsets where nothing was translated).
 // Reads in large blocks; offers whole lines, white-space separated number tokens with
-// stream-conversion semantics, and a rewind.
+// stream-conversion semantics, a rewind to the start while the source keeps it, and the line
+// number of any place in the buffered text.
 class InputReader {
  public:
   // A reader of `source` in blocks of settings.blockBytes (at least one byte), plain rows read
@@ -87,12 +88,11 @@ class InputReader {
   // that holds more than white space (extraText()).
   void skipRowEnd();
 
-  // Where the reader stands in the text read so far (after text-mode translation): a place
-  // that lineNumbersAt turns into a line number.
+  // Where the reader stands in the text read so far (after text-mode translation).
   std::int64_t textOffset() const { return textOffsetAt(pos_); }
-  // The line numbers (from 1) of the given text offsets, in ascending order. Reads the input
-  // again from its start, so it is called once reading is done; the position is lost.
-  std::vector<std::int64_t> lineNumbersAt(std::vector<std::int64_t> offsets);
+  // The line number (from 1) of text offset `offset`: one more than the line ends before it.
+  // For an offset in the buffered text, or on the line of the last line end dropped from it.
+  std::int64_t lineNumberAt(std::int64_t offset) const;
   // The first failed conversion, if any; the end of the input is no failure.
   const std::optional<FailedToken>& firstFailure() const { return faults_.firstFailure; }
   // Values read across a line end: the line that ended too early, and how many times.
@@ -111,28 +111,39 @@ class InputReader {
 
   // Bytes of the source read so far.
   std::uint64_t bytesRead() const { return source_.bytesRead(); }
+  // Bytes taken from the file underneath (for a compressed input, the compressed bytes).
+  std::uint64_t sourceBytes() const { return source_.sourceBytes(); }
   // Called after each block read from the source.
   void onBlock(std::function<void()> observer) { blockObserver_ = std::move(observer); }
 
-  // Repositions to the start of the input and reads its first block (a read error shows in
-  // failed()). False when the input cannot be repositioned.
+  // Goes back to the start of the input, read again from the bytes the source kept, and reads
+  // its first block (a read error shows in failed()). False when the start is lost.
   bool rewind();
+  // Never goes back to the start again: the source keeps no more bytes.
+  void forgetStart() { source_.forgetStart(); }
 
   // The reading position as a byte offset of the input, while every byte read so far was taken
   // as it stands (no CR LF translated, no Ctrl-Z met); nothing otherwise.
   std::optional<std::int64_t> plainOffset() const {
     return translated_ ? std::nullopt : std::optional<std::int64_t>(textOffset());
   }
-  // Repositions to byte `offset` of an input that plainOffset() showed plain up to there, so
-  // text offsets stay byte offsets. Drops the buffered text; what was noted stays noted.
-  bool seekTo(std::int64_t offset);
-  // Reads up to `size` bytes of the input as they stand from where the source stands (behind
-  // the buffered text, or where seekTo put it); fewer only at the end or on an error.
+  // While plainOffset() holds, after forgetStart(): puts the buffered bytes not yet read back
+  // into the source, so readRaw reads on from the reading position. Holds no text until resumeAt.
+  // Gives the line ends before the reading position.
+  std::int64_t handBackBuffered();
+  // Reads up to `size` bytes of the input as they stand from where the source stands; fewer
+  // only at the end or on an error.
   std::size_t readRaw(char* into, std::size_t size) { return source_.read(into, size); }
+  // Puts bytes read with readRaw back in front of the rest of the input.
+  void unreadRaw(std::string_view bytes) { source_.unread(bytes); }
+  // Reads text again from where the source stands: byte `offset` of an input that plainOffset()
+  // showed plain up to there, so text offsets stay byte offsets, with `lineEnds` line ends before
+  // it. What was noted stays noted.
+  void resumeAt(std::int64_t offset, std::int64_t lineEnds);
 
   // True after a read error of the source (not at a plain end of the input).
-  bool failed() const { return source_.failed(); }
-  int errorNumber() const { return source_.errorNumber(); }
+  bool failed() const { return source_.error().has_value(); }
+  const std::optional<ReadError>& readError() const { return source_.error(); }
 
  private:
   bool skipSpace();
@@ -186,6 +197,8 @@ class InputReader {
   }
 
   InputReader(ByteSource source, std::vector<char> buffer, ReadSettings settings);
+  // Moves the buffer's start to the reading position, counting the line ends of the text dropped.
+  void dropReadText();
 
   ByteSource source_;
   std::vector<char> buffer_;
@@ -197,8 +210,10 @@ class InputReader {
   bool atInputStart_ = false;  // nothing is buffered yet but the input's first bytes
   // The Ctrl-Z met before, kept across rewinds: a reading that meets it again looks no further.
   std::optional<CtrlZEnd> ctrlZMet_;
-  // Text read before the buffer's first byte.
+  // Text read before the buffer's first byte, the line ends in it, and the offset of the last.
   std::int64_t textBefore_ = 0;
+  std::int64_t lineEndsBefore_ = 0;
+  std::int64_t lastLineEndBefore_ = -1;
   LineHead lineHead_;
   ReadFaults faults_;
   std::function<void()> blockObserver_;

@@ -1,7 +1,9 @@
 // Line ends in buffered text.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace skarvel {
@@ -19,6 +21,11 @@ inline const char* lastNewline(const char* first, const char* last) {
     }
   }
   return nullptr;
+}
+
+// The number of '\n' in [first, last).
+inline std::int64_t countNewlines(const char* first, const char* last) {
+  return std::count(first, last, '\n');
 }
 
 }  // namespace skarvel

@@ -52,21 +52,4 @@ void LineHead::clear() {
   kept_ = false;
 }
 
-std::vector<std::int64_t> lineNumbersFrom(
-    std::span<const std::int64_t> offsets,
-    const std::function<std::optional<std::int64_t>()>& nextLineEnd) {
-  std::vector<std::int64_t> lines;
-  lines.reserve(offsets.size());
-  std::int64_t line = 1;
-  std::optional<std::int64_t> lineEnd = offsets.empty() ? std::nullopt : nextLineEnd();
-  for (const std::int64_t offset : offsets) {
-    while (lineEnd && *lineEnd < offset) {
-      ++line;
-      lineEnd = nextLineEnd();
-    }
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 }  // namespace skarvel

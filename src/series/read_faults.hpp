@@ -1,6 +1,6 @@
 // What the warnings of a run need from its reading: the first failed conversion, the rows whose
 // values ran into the next line and the rows with text after their values, each where it
-// happened, and the line numbers of those places.
+// happened, with the line number of each place.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +19,7 @@ struct FailedToken {
   std::int64_t offset = 0;  // where it starts in the text read (see InputReader::textOffset)
   std::string text;         // the token, cut to a short quote
   bool lineStartsWithNumber = false;
+  std::int64_t line = 0;  // of that place, from 1
 };
 
 // The first place where something of a kind happened, and how often it happened.
@@ -26,6 +27,7 @@ struct Occurrence {
   std::int64_t firstOffset = 0;  // in the text read (see InputReader::textOffset)
   std::string quote;
   std::int64_t count = 0;
+  std::int64_t firstLine = 0;  // of the first place, from 1, set by whoever notes it
 
   // Counts one more at `offset`; true for the first, whose offset is kept.
   bool note(std::int64_t offset) {
@@ -43,6 +45,7 @@ struct CtrlZEnd {
   std::uint64_t sourceOffset = 0;  // of the Ctrl-Z byte in the source
   std::uint64_t bytesBehind = 0;   // bytes of the source behind it, none of them read
   bool dataRowsBehind = false;     // a line behind it starts with a number
+  std::int64_t line = 0;           // of the offset, from 1
 };
 
 // Everything the reading noted for the warnings.
@@ -79,13 +82,5 @@ class LineHead {
   std::string head_;
   bool kept_ = false;
 };
-
-// The line numbers (from 1) of text offsets given in ascending order: a line holds its line end,
-// and what lies behind the last line end belongs to the line after it. `nextLineEnd` gives the
-// text offset of each line end in turn, then nothing; it is called only as far as the offsets
-// need.
-std::vector<std::int64_t> lineNumbersFrom(
-    std::span<const std::int64_t> offsets,
-    const std::function<std::optional<std::int64_t>()>& nextLineEnd);
 
 }  // namespace skarvel

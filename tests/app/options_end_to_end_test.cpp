@@ -29,6 +29,15 @@ const std::string kOptions =
     "  --quiet                  nothing on standard output but error messages\n"
     "  --progress               a status line and a summary on standard error instead of the\n"
     "                           progress marks\n"
+    "  --name=NAME              name and label the outputs as if the input were NAME; needed\n"
+    "                           for standard input (-), pipes and devices\n"
+    "  --each                   every argument after the options is an input, each with its\n"
+    "                           own outputs; one line per input\n"
+    "  --files-from=LIST        also read the inputs named in LIST, one per line (- for\n"
+    "                           standard input); implies --each\n"
+    "  --report=FILE            write the run report to FILE: JSON Lines, one object per input\n"
+    "  --header-rows=N          N header rows (default auto: detected), for every input\n"
+    "  --columns=N              N value columns (default auto: detected), for every input\n"
     "  --help, -h               this text\n"
     "  --version                the version\n";
 

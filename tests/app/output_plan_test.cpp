@@ -47,7 +47,8 @@ TEST(OutputPlan, NamesEveryOutputOfTheLayout) {
     ConsoleTexts texts;
     std::vector<PlannedOutput> outputs = plannedOutputs(c.layout, c.yearly);
     OutputNames names{c.input, {}, {}};
-    EXPECT_EQ(deriveOutputNames(c.input, outputs, names, texts.console), ExitStatus::success);
+    EXPECT_EQ(deriveOutputNames(c.input, c.input, outputs, names, texts.console),
+              ExitStatus::success);
     EXPECT_EQ(namesOf(outputs), c.names) << c.input;
     EXPECT_EQ(names.labelName, c.labelName) << c.input;
     EXPECT_EQ(names.columnNote, c.columnNote) << c.input;
@@ -80,7 +81,7 @@ TEST(OutputPlan, PutsCompleteOutputsInPlaceAndCreatesNoneInAMissingFolder) {
   ConsoleTexts texts;
   std::vector<PlannedOutput> planned = plannedOutputs(FileLayout::classic, false);
   OutputNames names{input, {}, {}};
-  ASSERT_EQ(deriveOutputNames(input, planned, names, texts.console), ExitStatus::success);
+  ASSERT_EQ(deriveOutputNames(input, input, planned, names, texts.console), ExitStatus::success);
   std::vector<AveragesFile> files;
   ASSERT_EQ(createOutputs(planned, files, texts.console), ExitStatus::success);
   files[0].writer.write("daily\n");

@@ -142,20 +142,28 @@ TEST(StampOutOfRange, NegativeFieldsAndMonthDayHourAboveTheirRange) {
   }
 }
 
-// Closes at offsets 0, 10, 20, ...: a day closed three times counts once; month 0 and day 0
-// take no part; a close after one that went back is in order again.
+// Closes at offsets 0, 10, 20, ..., on lines of 10 bytes: a day closed three times counts once;
+// month 0 and day 0 take no part; a close after one that went back is in order again.
 TEST(CloseOrder, CountsDaysClosedAgainAndDatesGoingBack) {
   const RecordStamp closes[] = {
       {2001, 1, 1, 24}, {2001, 1, 1, 24}, {2001, 1, 1, 24},   {2001, 1, 2, 24}, {2000, 0, 0, 24},
       {2001, 1, 2, 24}, {2001, 1, 3, 24}, {2000, 12, 31, 24}, {2001, 1, 1, 24}, {1999, 1, 1, 24}};
+  std::string lines;
+  for (int i = 0; i < 10; ++i) {
+    lines += "123456789\n";
+  }
+  InputReader input(ByteSource::ofBytes(lines));
+  ASSERT_FALSE(input.atEnd());  // every line buffered
   CloseOrder order;
   std::int64_t offset = 0;
   for (const RecordStamp& close : closes) {
-    order.take(close, offset);
+    order.take(close, offset, input);
     offset += 10;
   }
   EXPECT_EQ(order.repeatedDays.count, 2);
   EXPECT_EQ(order.repeatedDays.firstOffset, 10);
+  EXPECT_EQ(order.repeatedDays.firstLine, 2);
+  EXPECT_EQ(order.datesBack.firstLine, 8);
   EXPECT_EQ(order.firstRepeated.day, 1);
   EXPECT_EQ(order.datesBack.count, 2);
   EXPECT_EQ(order.datesBack.firstOffset, 70);

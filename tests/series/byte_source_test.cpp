@@ -16,20 +16,23 @@ std::string readFrom(ByteSource& source, std::size_t count) {
   return bytes;
 }
 
-TEST(ByteSource, ReadsSeeksAndRewindsFilesAsBytesInMemory) {
+TEST(ByteSource, ReadsOnceKeepingTheStartUntilItIsForgotten) {
   const std::string bytes = "0123456789";
   const platform::FileHandle file = testing::fileWith(bytes);
-  for (ByteSource source : {ByteSource::ofBytes(bytes), ByteSource::ofFile(file.get())}) {
+  for (const bool fromFile : {false, true}) {
+    ByteSource source = fromFile ? ByteSource::ofFile(file.get()) : ByteSource::ofBytes(bytes);
     EXPECT_EQ(readFrom(source, 4), "0123");
-    EXPECT_EQ(source.bytesRead(), 4u);
-    ASSERT_TRUE(source.seek(7));
-    EXPECT_EQ(readFrom(source, 4), "789");  // fewer at the end
-    EXPECT_EQ(source.bytesRead(), 10u);
-    EXPECT_EQ(readFrom(source, 4), "");
     ASSERT_TRUE(source.rewind());
-    EXPECT_EQ(source.bytesRead(), 0u);
     EXPECT_EQ(readFrom(source, 2), "01");
-    EXPECT_FALSE(source.failed());
+    source.forgetStart();
+    EXPECT_EQ(readFrom(source, 3), "234");  // the kept bytes, then the stream
+    EXPECT_EQ(source.bytesRead(), 5u);
+    source.unread("34");
+    EXPECT_EQ(source.bytesRead(), 3u);
+    EXPECT_EQ(readFrom(source, 20), "3456789");
+    EXPECT_EQ(source.sourceBytes(), 10u);
+    EXPECT_FALSE(source.rewind());  // the start is gone
+    ASSERT_TRUE(source.error());
   }
 }
 

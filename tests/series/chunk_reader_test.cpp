@@ -21,7 +21,6 @@ using Chunks = std::vector<std::pair<std::int64_t, std::string>>;
 
 Chunks chunksOf(const std::string& text, std::size_t chunkBytes, std::int32_t closeHour) {
   InputReader input(ByteSource::ofBytes(text));
-  EXPECT_TRUE(input.seekTo(0));
   ChunkReader reader(input, 0, chunkBytes, closeHour);
   Chunks chunks;
   ChunkText chunk;

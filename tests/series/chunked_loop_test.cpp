@@ -93,11 +93,11 @@ void readInChunks(const std::string& text, const ReadingRules& setup, std::size_
                   unsigned workers, Reading& reading) {
   const ReadSettings settings = setup.settings(chunkBytes);
   InputReader input(ByteSource::ofBytes(text), settings);
-  ASSERT_TRUE(input.seekTo(0));
-  reading.resumedAt = runChunkedLoop(input, 0, reading.state, setup.rules, kOutputs, reading.sink,
-                                     workers, settings);
+  const ChunkedEnd resumed = runChunkedLoop(input, {}, reading.state, setup.rules, kOutputs,
+                                            reading.sink, workers, settings);
+  reading.resumedAt = resumed.offset;
   ASSERT_FALSE(input.failed());
-  ASSERT_TRUE(input.seekTo(reading.resumedAt));
+  input.resumeAt(resumed.offset, resumed.lineEnds);
   runRecordLoop(input, reading.state, setup.rules, reading.sink);
 }
 
@@ -371,9 +371,9 @@ TEST(ChunkedLoop, HandsTheChunkOfAFaultToTheRecordLoop) {
         const ReadSettings settings = setup.settings(size.bytes);
         InputReader input(ByteSource::ofBytes(text), settings);
         Reading committed(setup.columns, setup.rules);
-        ASSERT_TRUE(input.seekTo(0));
-        committed.resumedAt = runChunkedLoop(input, 0, committed.state, setup.rules, kOutputs,
-                                             committed.sink, size.workers, settings);
+        committed.resumedAt = runChunkedLoop(input, {}, committed.state, setup.rules, kOutputs,
+                                             committed.sink, size.workers, settings)
+                                  .offset;
         Reading prefix(setup.columns, setup.rules);
         readOnOneThread(text.substr(0, static_cast<std::size_t>(committed.resumedAt)), setup,
                         prefix);

@@ -164,36 +164,31 @@ std::string numberedLines(std::int64_t first, int width, std::size_t bytes,
   return text;
 }
 
-// The line numbers of `offsets` in `bytes`, found by a reader of their own.
-std::vector<std::int64_t> linesAt(const std::string& bytes, std::vector<std::int64_t> offsets,
-                                  std::size_t blockBytes = kDefaultBlockBytes) {
-  InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(blockBytes));
-  return reader.lineNumbersAt(std::move(offsets));
-}
-
-std::int64_t lineAt(const std::string& bytes, std::int64_t offset) {
-  const std::vector<std::int64_t> lines = linesAt(bytes, {offset});
-  return lines.size() == 1 ? lines[0] : -1;
-}
-
 TEST(InputReaderLineNumbers, CountLineFeedsOfTheTranslatedText) {
   struct Case {
     std::string bytes;
-    std::vector<std::int64_t> offsets;
-    std::vector<std::int64_t> lines;
+    std::int64_t lines;  // one more than the line ends
   };
   const Case cases[] = {
-      {"a\nb\nc", {4, 0, 2}, {1, 2, 3}},  // in ascending order of the offsets
-      // Offsets count CR LF as one byte.
-      {"a\r\nb\r\n\r\nc", {0, 1, 2, 4, 5}, {1, 1, 2, 3, 4}},
-      {"a\rb\rc\n", {4, 6}, {1, 2}},     // a CR alone ends no line
-      {"a\n\x1A\nb\n", {2, 5}, {2, 2}},  // Ctrl-Z ends the text
-      {"", {0}, {1}},
-      {"a\n", {}, {}},
+      {"a\nb\nc", 3},
+      {"a\r\nb\r\n\r\nc", 4},  // CR LF is one line end
+      {"a\rb\rc\n", 2},        // a CR alone ends no line
+      {"a\n\x1A\nb\n", 2},     // Ctrl-Z ends the text
+      {"", 1},
   };
   for (const Case& c : cases) {
     for (const std::size_t block : {std::size_t{1}, std::size_t{3}, kDefaultBlockBytes}) {
-      EXPECT_EQ(linesAt(c.bytes, c.offsets, block), c.lines) << c.bytes << ", blocks of " << block;
+      InputReader reader(ByteSource::ofBytes(c.bytes), inBlocksOf(block));
+      std::int64_t line = 1;
+      EXPECT_EQ(reader.lineNumberAt(0), 1);
+      for (std::string text; reader.readLine(text) && text.ends_with('\n');) {
+        const std::int64_t before = reader.textOffset();
+        ++line;
+        // At the start of the next line, and at the line end before it, which may be dropped.
+        EXPECT_EQ(reader.lineNumberAt(before), line) << c.bytes << ", blocks of " << block;
+        EXPECT_EQ(reader.lineNumberAt(before - 1), line - 1) << c.bytes << ", blocks of " << block;
+      }
+      EXPECT_EQ(line, c.lines) << c.bytes;
     }
   }
 }
@@ -207,22 +202,16 @@ void expectEachNumberInItsLine(const std::string& bytes, int skip, std::size_t b
   for (int i = 0; i < skip; ++i) {
     reader.skipLine();
   }
-  std::vector<std::int64_t> offsets;
   std::int32_t value = 0;
   std::int64_t line = skip;
   while (reader.readInt(value)) {
     ++line;
     ASSERT_EQ(value, line);
     ASSERT_EQ(reader.textOffset(), offsetBehind(line)) << "line " << line;
-    offsets.push_back(reader.textOffset());
+    ASSERT_EQ(reader.lineNumberAt(reader.textOffset()), line);
   }
   ASSERT_FALSE(reader.firstFailure());
   ASSERT_GT(reader.bytesRead(), blockBytes);
-  const std::vector<std::int64_t> lines = reader.lineNumbersAt(offsets);
-  ASSERT_EQ(lines.size(), offsets.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    ASSERT_EQ(lines[i], skip + 1 + static_cast<std::int64_t>(i)) << "offset " << offsets[i];
-  }
 }
 
 TEST(InputReaderLineNumbers, OffsetsAcrossBlocks) {
@@ -269,7 +258,7 @@ void expectFailure(const FailureCase& c, std::size_t blockBytes = kDefaultBlockB
   const std::optional<FailedToken> failure = reader.firstFailure();
   ASSERT_EQ(failure.has_value(), c.failure.has_value()) << c.what;
   if (failure) {
-    EXPECT_EQ(lineAt(c.bytes, failure->offset), c.failure->line) << c.what;
+    EXPECT_EQ(failure->line, c.failure->line) << c.what;
     EXPECT_EQ(failure->text, c.failure->text) << c.what;
     EXPECT_EQ(failure->lineStartsWithNumber, c.failure->lineStartsWithNumber) << c.what;
   }
@@ -346,11 +335,11 @@ struct OccurrenceCase {
   ExpectedOccurrence expected;
 };
 
-void expectOccurrence(const std::string& bytes, const Occurrence& seen, const OccurrenceCase& c) {
+void expectOccurrence(const Occurrence& seen, const OccurrenceCase& c) {
   EXPECT_EQ(seen.count, c.expected.count) << c.what;
   EXPECT_EQ(seen.quote, c.expected.quote) << c.what;
   if (seen.count > 0) {
-    EXPECT_EQ(lineAt(bytes, seen.firstOffset), c.expected.line) << c.what;
+    EXPECT_EQ(seen.firstLine, c.expected.line) << c.what;
   }
 }
 
@@ -370,7 +359,7 @@ TEST(InputReaderLinesCrossed, NamesTheFirstShortRowAndCountsThem) {
   };
   for (const OccurrenceCase& c : cases) {
     InputReader reader(ByteSource::ofBytes(c.bytes));
-    expectOccurrence(c.bytes, readRows(reader, c.columns).linesCrossed(), c);
+    expectOccurrence(readRows(reader, c.columns).linesCrossed(), c);
   }
 }
 
@@ -401,7 +390,7 @@ TEST(InputReaderExtraText, NamesTheFirstRowWithTextAfterItsValues) {
   };
   for (const OccurrenceCase& c : cases) {
     InputReader reader(ByteSource::ofBytes(c.bytes));
-    expectOccurrence(c.bytes, readRows(reader, c.columns).extraText(), c);
+    expectOccurrence(readRows(reader, c.columns).extraText(), c);
   }
 }
 
@@ -412,7 +401,7 @@ TEST(InputReaderExtraText, AcrossBlockBoundaries) {
   const std::string bytes = row + row + "2001 1 1 24 5" + std::string(20, ' ') + "tail\n" + row;
   for (const std::size_t block : smallBlocks(60)) {
     InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(block));
-    expectOccurrence(bytes, readRows(reader, 1).extraText(),
+    expectOccurrence(readRows(reader, 1).extraText(),
                      {"text behind a boundary", bytes, 1, {3, "tail", 1}});
   }
 }
@@ -428,8 +417,8 @@ TEST(InputReaderUnusualNumbers, NamesTheFirstOfEachKindAndCountsThem) {
     InputReader reader(ByteSource::ofBytes(bytes), inBlocksOf(block));
     readRows(reader, 3);
     const std::string what = "blocks of " + std::to_string(block);
-    expectOccurrence(bytes, reader.partTokens(), {what.c_str(), bytes, 3, {2, "2-3", 5}});
-    expectOccurrence(bytes, reader.infiniteValues(), {what.c_str(), bytes, 3, {2, "1e400", 2}});
+    expectOccurrence(reader.partTokens(), {what.c_str(), bytes, 3, {2, "2-3", 5}});
+    expectOccurrence(reader.infiniteValues(), {what.c_str(), bytes, 3, {2, "1e400", 2}});
   }
 }
 
