@@ -92,10 +92,6 @@ bool isTerminal(std::FILE* stream);
 // nothing when it is no terminal or tells no width.
 std::optional<std::size_t> terminalColumns(std::FILE* stream);
 
-// Positions a file opened for reading at byte `offset` from its start (64-bit offsets on every
-// platform). 0, or the error number when the file cannot be positioned.
-[[nodiscard]] int seekFile(std::FILE* file, std::int64_t offset);
-
 // True when this build can hold code for AVX2 (x86-64, GCC or clang, with function-level target
 // attributes; not on Windows, where MinGW-w64 g++ does not align the stack for 32-byte
 // spills). The unit that holds such code tests SKARVEL_PLATFORM_AVX2 and asks cpuHasAvx2().

@@ -114,10 +114,6 @@ std::optional<std::size_t> terminalColumns(std::FILE* stream) {
   return size.ws_col;
 }
 
-int seekFile(std::FILE* file, std::int64_t offset) {
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 ? 0 : errno;
-}
-
 Observed observeFile(std::FILE* file) {
   struct stat status {};
   if (fstat(fileno(file), &status) != 0) {

@@ -234,10 +234,6 @@ std::optional<std::size_t> terminalColumns(std::FILE* stream) {
   return columns > 0 ? std::optional<std::size_t>(static_cast<std::size_t>(columns)) : std::nullopt;
 }
 
-int seekFile(std::FILE* file, std::int64_t offset) {
-  return _fseeki64(file, offset, SEEK_SET) == 0 ? 0 : errno;
-}
-
 Observed observeFile(std::FILE* file) {
   const HANDLE handle = handleOf(file);
   if (GetFileType(handle) != FILE_TYPE_DISK) {
