@@ -164,10 +164,9 @@ std::optional<std::uint64_t> regularFileSize(const std::string& name) {
 
 std::string comparableName(const std::string& name) {
   std::error_code error;
-  const std::filesystem::path path = std::filesystem::weakly_canonical(pathOf(name), error);
-  return (error ? std::filesystem::absolute(pathOf(name), error) : path)
-      .lexically_normal()
-      .generic_string();
+  const std::filesystem::path absolute = std::filesystem::absolute(pathOf(name), error);
+  const std::filesystem::path path = std::filesystem::weakly_canonical(absolute, error);
+  return (error ? absolute : path).lexically_normal().generic_string();
 }
 
 std::optional<std::string_view> unnameableInput(const std::string& name) {

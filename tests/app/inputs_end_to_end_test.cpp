@@ -1,5 +1,6 @@
 // Input from anywhere: standard input, pipes and compressed files read as the plain file reads;
 // many inputs in one run, with the run report.
+#include <algorithm>
 #include <cstdlib>
 
 #include "end_to_end.hpp"
@@ -12,9 +13,12 @@ using namespace skarvel::testing;
 #ifndef _WIN32
 
 const std::string kInput =
-    "title\n" + hourlyRows(2001, 1, 30, 31, [](int day, int hour) {
-      return std::to_string(day) + "." + std::to_string(hour) + " " + std::to_string(hour % 5);
-    }) +
+    "title\n" +
+    hourlyRows(2001, 1, 30, 31,
+               [](int day, int hour) {
+                 return std::to_string(day) + "." + std::to_string(hour) + " " +
+                        std::to_string(hour % 5);
+               }) +
     hourlyRows(2001, 2, 1, 2, [](int, int hour) { return std::to_string(hour) + " -9999"; });
 
 bool haveCommand(const std::string& name) {
@@ -57,17 +61,21 @@ TEST_F(InputsEndToEnd, EveryFormReadsAsThePlainFile) {
   };
   const Case cases[] = {
       {"cat", "cat ../plain.dat | ", {"--name=flow.dat", "-"}, "flow.dat"},
-      {"mkfifo", "mkfifo pipe.dat && { cat ../plain.dat > pipe.dat & } ; ",
-       {"--name=flow.dat", "pipe.dat"}, "flow.dat"},
+      {"mkfifo",
+       "mkfifo pipe.dat && { cat ../plain.dat > pipe.dat & } ; ",
+       {"--name=flow.dat", "pipe.dat"},
+       "flow.dat"},
       {"gzip", "gzip -c ../plain.dat > flow.dat.gz && ", {"flow.dat.gz"}, "flow.dat.gz"},
       {"gzip",
        "head -c 3000 ../plain.dat | gzip -c > flow.dat.gz && tail -c +3001 ../plain.dat | "
        "gzip -c >> flow.dat.gz && ",
-       {"flow.dat.gz"}, "flow.dat.gz"},
+       {"flow.dat.gz"},
+       "flow.dat.gz"},
       {"zstd",
        "head -c 100 ../plain.dat | zstd -q -c > f.zst && tail -c +101 ../plain.dat | zstd -q -c "
        ">> f.zst && ",
-       {"--name=flow.dat", "f.zst"}, "flow.dat"},
+       {"--name=flow.dat", "f.zst"},
+       "flow.dat"},
       {"xz", "xz -c ../plain.dat > flow.dat.xz && ", {"flow.dat.xz"}, "flow.dat.xz"},
       {"bzip2", "bzip2 -c ../plain.dat > flow.dat.bz2 && ", {"flow.dat.bz2"}, "flow.dat.bz2"},
       {"pigz", "pigz -c -b 128 ../plain.dat > flow.dat && ", {"flow.dat"}, "flow.dat"},
@@ -91,7 +99,7 @@ TEST_F(InputsEndToEnd, EveryFormReadsAsThePlainFile) {
 TEST_F(InputsEndToEnd, UnnamedInputsAreRefused) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"-"}, "standard input"},
-      {{"/dev/stdin"}, "the system file /dev/stdin"},
+      {{"/dev/stdin"}, "the pipe /dev/stdin"},
       {{"/dev/null"}, "the device /dev/null"},
   };
   for (const auto& [arguments, what] : cases) {
@@ -111,10 +119,9 @@ TEST_F(InputsEndToEnd, BrokenCompressedInputIsAReadError) {
   for (const auto& [tool, suffix] : formats) {
     const std::string name = "flow.dat" + suffix;
     const std::string compress = tool + " -q -c ../plain.dat > whole && ";
-    for (const std::string& damage :
-         {"head -c 400 whole > " + name, "cp whole " + name +
-                                             " && printf 'XXXXXXXX' | dd of=" + name +
-                                             " bs=1 seek=200 conv=notrunc 2>/dev/null"}) {
+    for (const std::string& damage : {"head -c -20 whole > " + name,
+                                      "cp whole " + name + " && printf 'XXXXXXXX' | dd of=" + name +
+                                          " bs=1 seek=200 conv=notrunc 2>/dev/null"}) {
       std::filesystem::remove_all(folder.work());
       std::filesystem::create_directories(folder.work());
       writeFile(folder.work() / "flow.tat", "previous daily\n");
@@ -141,23 +148,30 @@ TEST_F(InputsEndToEnd, EachInputHasItsLineAndItsReport) {
   writeFile(folder.work() / "warn.dat", "h\n2001 1 1 24 1 x\n2001 1 31 24 2\n");
   writeFile(folder.work() / "empty.dat", "h\n");
   writeFile(folder.work() / "list.txt", "b/a.dat\r\n\nwarn.dat\nmissing.dat\n");
-  const ToolRun result =
-      runTool(folder, {"--report=run.jsonl", "--threads=2", "--files-from=list.txt", "a.dat",
-                       "empty.dat", "a.dat.gz"},
-              SKARVEL_BINARY, "gzip -c a.dat > a.dat.gz && ");
+  const ToolRun result = runTool(folder,
+                                 {"--report=run.jsonl", "--threads=2", "--files-from=list.txt",
+                                  "a.dat", "empty.dat", "a.dat.gz"},
+                                 SKARVEL_BINARY, "gzip -c a.dat > a.dat.gz && ");
   EXPECT_EQ(result.status, 3);  // the outputs of a.dat.gz are those of a.dat
   EXPECT_EQ(result.console,
             kBanner + "a.dat: 2 columns, 4 days, 1 months\n" +
                 "empty.dat: no valid row for column analyzing found (at least one row in the "
                 "file has to start with a number)\n" +
                 "a.dat.gz: error: the outputs of a.dat.gz are those of an input before it\n" +
-                "b/a.dat: 2 columns, 4 days, 1 months\n" + "warn.dat: 1 columns, 2 days, 1 months\n" +
+                "b/a.dat: 2 columns, 4 days, 1 months\n" +
+                "warn.dat: 1 columns, 2 days, 1 months\n" +
                 "missing.dat: error opening file missing.dat\n");
-  EXPECT_EQ(result.diagnostics,
-            "skarvel: warn.dat: warning: line 2: text after the last of 1 values ignored: \"x\" (1 "
-            "row in all)\n"
-            "skarvel: missing.dat: error opening file missing.dat: No such file or directory\n");
-  EXPECT_EQ(rawFile("b/a.tat"), rawFile("a.tat"));
+  const std::string unfinished =
+      ": warning: the input ended in an unfinished month (last row 2001 2 2 24): 2 closed days "
+      "are in no monthly row and not in the final row\n";
+  EXPECT_EQ(
+      result.diagnostics,
+      "skarvel: a.dat" + unfinished + "skarvel: b/a.dat" + unfinished +
+          "skarvel: warn.dat: warning: line 2: text after the last of 1 values ignored: \"x\" (1 "
+          "row in all)\n"
+          "skarvel: missing.dat: error opening file missing.dat: No such file or directory\n");
+  std::string daily = rawFile("a.tat");
+  EXPECT_EQ(rawFile("b/a.tat"), daily.replace(daily.find("a.dat"), 5, "b/a.dat"));
   const std::string summary = (folder.work().parent_path() / "summary.txt").string();
   ASSERT_EQ(std::system(("python3 -c 'import json, sys\n"
                          "for line in open(sys.argv[1]):\n"
@@ -169,12 +183,18 @@ TEST_F(InputsEndToEnd, EachInputHasItsLineAndItsReport) {
                             .c_str()),
             0);
   EXPECT_EQ(readFile(summary),
-            "a.dat 0 2 4 none a.tat,a.mat []\n"
+            "a.dat 0 2 4 none a.tat,a.mat [('unfinished-month', None)]\n"
             "empty.dat 1 None 0 none empty.tat,empty.mat []\n"
             "a.dat.gz 3 None 0 gzip a.tat,a.mat []\n"
-            "b/a.dat 0 2 4 none b/a.tat,b/a.mat []\n"
+            "b/a.dat 0 2 4 none b/a.tat,b/a.mat [('unfinished-month', None)]\n"
             "warn.dat 0 1 2 none warn.tat,warn.mat [('text-after-values', 2)]\n"
             "missing.dat 2 None 0 none  []\n");
+
+  // One input has its report too.
+  ASSERT_EQ(runTool(folder, {"--report=one.jsonl", "a.dat"}).status, 0);
+  const std::string one = rawFile("one.jsonl");
+  EXPECT_TRUE(one.starts_with("{\"bytes_read\":")) << one;
+  EXPECT_EQ(std::count(one.begin(), one.end(), '\n'), 1);
 }
 
 #endif
