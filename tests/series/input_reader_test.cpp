@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "line_ends.hpp"
 #include "temp_input.hpp"
 
 namespace skarvel {
@@ -162,6 +163,22 @@ std::string numberedLines(std::int64_t first, int width, std::size_t bytes,
     text.append(digits).append(lineEnd);
   }
   return text;
+}
+
+// Every start and length, and runs of line ends longer than a byte lane counts.
+TEST(CountNewlines, CountsEachLineEnd) {
+  std::string text;
+  for (int i = 0; i < 700; ++i) {
+    text += (i * 7919) % 5 == 0 ? '\n' : 'x';
+  }
+  text += std::string(8000, '\n');
+  for (std::size_t start = 0; start < 40; ++start) {
+    for (std::size_t size = 0; start + size <= text.size(); size += size < 300 ? 1 : 997) {
+      const char* first = text.data() + start;
+      ASSERT_EQ(countNewlines(first, first + size), std::count(first, first + size, '\n'))
+          << start << " " << size;
+    }
+  }
 }
 
 TEST(InputReaderLineNumbers, CountLineFeedsOfTheTranslatedText) {
