@@ -16,6 +16,7 @@ namespace {
 
 using skarvel::bench::appendInt;
 using skarvel::bench::appendValue;
+using skarvel::bench::columnStyle;
 using skarvel::bench::Random;
 
 bool isLeapYear(int year) {
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
             block += ' ';
           }
           for (int c = 0; c < columns; ++c) {
-            appendValue(block, random);
+            appendValue(block, random, columnStyle(static_cast<std::size_t>(c)));
             block += c + 1 < columns ? ' ' : '\n';
           }
           if (block.size() > (std::size_t{1} << 20)) {

@@ -1,6 +1,6 @@
 // Speed of reading data rows from text in memory: std::from_chars per token (the yardstick),
 // the reader's field-by-field loop (scanInt32 for the stamp, scanDoublePadded per value, the
-// rest of the line checked), and scanDataRow of each available kind. Rows are shaped like
+// rest of the line checked), and scanDataRow. Rows are shaped like
 // skarvel_generate's, with 240 and with 3 value columns. Prints the best of several passes as
 // nanoseconds per value (stamp fields not counted) and megabytes of text per second.
 //
@@ -25,6 +25,7 @@ namespace {
 
 using skarvel::bench::appendInt;
 using skarvel::bench::appendValue;
+using skarvel::bench::columnStyle;
 using skarvel::bench::Random;
 
 // Rows of `columns` values up to about `bytes` of text, with a NUL and the read padding behind.
@@ -49,7 +50,7 @@ Rows makeRows(std::size_t columns, std::size_t bytes) {
       made.text += ' ';
     }
     for (std::size_t c = 0; c < columns; ++c) {
-      appendValue(made.text, random);
+      appendValue(made.text, random, columnStyle(c));
       made.text += c + 1 < columns ? ' ' : '\n';
     }
     ++made.rows;
@@ -132,14 +133,14 @@ double sumFieldByField(const Rows& rows) {
   return sum;
 }
 
-double sumByRowScan(const Rows& rows, skarvel::RowScanKind kind) {
+double sumByRowScan(const Rows& rows) {
   const char* p = rows.text.data();
   const char* end = p + rows.size();
   double sum = 0.0;
   std::array<std::int32_t, 4> stamp{};
   std::vector<double> values(rows.columns);
   while (p < end) {
-    p = skarvel::scanDataRow(p, end, stamp, values, kind);
+    p = skarvel::scanDataRow(p, end, stamp, values);
     if (p == nullptr) {
       std::abort();
     }
@@ -184,14 +185,7 @@ int main(int argc, char** argv) {
                 static_cast<double>(rows.size()) / 1e6);
     measure("from_chars per token", rows, passes, sumByFromChars);
     measure("field by field", rows, passes, sumFieldByField);
-    measure("scanDataRow scalar", rows, passes,
-            [](const Rows& r) { return sumByRowScan(r, skarvel::RowScanKind::scalar); });
-    if (skarvel::rowScanKindAvailable(skarvel::RowScanKind::avx2)) {
-      measure("scanDataRow avx2", rows, passes,
-              [](const Rows& r) { return sumByRowScan(r, skarvel::RowScanKind::avx2); });
-    } else {
-      std::printf("  scanDataRow avx2: not available on this build or CPU\n");
-    }
+    measure("scanDataRow", rows, passes, sumByRowScan);
   }
   return 0;
 }

@@ -48,6 +48,7 @@ struct RunState {
   AnalysedLayout layout;
   std::int32_t headrows = -1;  // negative: detect
   InputWatch watch;
+  Compression compression = Compression::none;
   InputReport& report;
 };
 
@@ -156,22 +157,34 @@ ExitStatus cutInputForTest(const EnvironmentSettings& environment, const RunStat
 }
 
 // How the input is read: SKARVEL_TEST_CHUNK_BYTES sets another chunk size, for tests that cut
-// small inputs into many chunks; SKARVEL_ROW_SCAN (for tests and benchmarks) another row scan.
+// small inputs into many chunks.
 ReadSettings readSettings(const EnvironmentSettings& environment, const Options& options) {
-  ReadSettings settings =
-      readSettingsFrom(environment.chunkBytes.c_str(), environment.rowScan.c_str());
+  ReadSettings settings = readSettingsFrom(environment.chunkBytes.c_str());
   settings.missingTexts = options.missingTexts;
   return settings;
 }
 
+// True when the data rows from byte `start` on fill at least two chunks, so that chunks can be
+// read side by side: a file of known size, or a stream whose rest is not all buffered. One chunk
+// keeps one worker busy while the reading thread waits: one thread reads it faster.
+bool worthChunking(const InputReader& input, std::int64_t start,
+                   std::optional<std::uint64_t> plainSize, const ReadSettings& settings) {
+  if (input.restBuffered()) {
+    return false;
+  }
+  return !plainSize || *plainSize >= static_cast<std::uint64_t>(start) + 2 * settings.chunkBytes;
+}
+
 // Reads the data rows: on several threads as far as the input allows, then on this one up to the
-// end, where the record loop applies the end-of-input rules.
+// end, where the record loop applies the end-of-input rules. `plainSize`: the size of an input
+// read as it is stored, when it is known.
 void readDataRows(InputReader& input, RecordLoopState& loop, const Options& options,
-                  const ReadSettings& settings, std::span<AveragesFile> files,
-                  RunOutputs& outputs) {
+                  const ReadSettings& settings, std::optional<std::uint64_t> plainSize,
+                  std::span<AveragesFile> files, RunOutputs& outputs) {
   const unsigned threads = readingThreads(options);
   const std::optional<std::int64_t> start = input.plainOffset();
-  if (threads > 1 && start && loop.accumulators.columnCount() > 0) {
+  if (threads > 1 && start && loop.accumulators.columnCount() > 0 &&
+      worthChunking(input, *start, plainSize, settings)) {
     std::vector<ChunkOutput> chunkOutputs;
     chunkOutputs.reserve(files.size());
     for (const AveragesFile& file : files) {
@@ -262,7 +275,10 @@ ExitStatus averageInput(InputReader& input, RunState& state, RecordLoopState& lo
     input.onBlock(update);
     outputs.onChunk = update;
   }
-  readDataRows(input, loop, options, settings, files, outputs);
+  const std::optional<std::uint64_t> plainSize = state.compression == Compression::none
+                                                     ? platform::regularFileSize(state.inputPath)
+                                                     : std::nullopt;
+  readDataRows(input, loop, options, settings, plainSize, files, outputs);
   input.onBlock(nullptr);
   outputs.onChunk = nullptr;
   RunFacts facts =
@@ -392,6 +408,7 @@ std::string namingPathOf(const InputRequest& request, Compression compression) {
 ExitStatus runOnStream(InputStream input, RunState& state, const InputRequest& request,
                        const CommandLine& commandLine, const EnvironmentSettings& environment,
                        const Console& console) {
+  state.compression = input.compression;
   state.report.compression = compressionName(input.compression);
   if (const std::optional<std::string> missing = missingDecoder(input.compression)) {
     return reportReadFailure(console, state.inputPath, ReadError{0, *missing});
@@ -437,7 +454,7 @@ ExitStatus runOnInput(const InputRequest& request, const CommandLine& commandLin
                       const EnvironmentSettings& environment, const Console& console,
                       InputReport& report) {
   const auto started = std::chrono::steady_clock::now();
-  RunState state{request.path, {}, {}, {}, commandLine.headrows, {}, report};
+  RunState state{request.path, {}, {}, {}, commandLine.headrows, {}, Compression::none, report};
   state.names.labelName = request.name.empty() ? request.path : request.name;
   report.input = platform::nameInText(request.path);
   ExitStatus status = refuseUnnamedInput(request, console);

@@ -136,16 +136,6 @@ std::string errorText(int errorNumber) {
   return std::strerror(errorNumber);
 }
 
-bool cpuHasAvx2() {
-#if SKARVEL_PLATFORM_AVX2
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-         __builtin_cpu_supports("bmi2");
-#else
-  return false;
-#endif
-}
-
 unsigned processorCount() {
   return std::max(1U, std::thread::hardware_concurrency());
 }

@@ -5,8 +5,8 @@
 // the process does about signals and closed standard descriptors. The platform unit holds every
 // system difference of the tool: this header, the shared part (platform.cpp) and one system part,
 // platform_posix.cpp or platform_win32.cpp, which the build picks. Only the build conditions of
-// vector code stay with that code (the row scanner tests SKARVEL_PLATFORM_AVX2 below; the wide
-// products, whether the compiler has 128-bit integers).
+// vector code stay with that code (the line-end count, SSE2; the wide products, whether the
+// compiler has 128-bit integers).
 //
 // File names are UTF-8 inside the tool on Windows (converted from and to the wide API at the
 // edges, so every name the file system can hold works) and the bytes as given elsewhere.
@@ -91,18 +91,6 @@ bool isTerminal(std::FILE* stream);
 // The width in columns of the terminal (on Windows the console window) the stream writes to;
 // nothing when it is no terminal or tells no width.
 std::optional<std::size_t> terminalColumns(std::FILE* stream);
-
-// True when this build can hold code for AVX2 (x86-64, GCC or clang, with function-level target
-// attributes; not on Windows, where MinGW-w64 g++ does not align the stack for 32-byte
-// spills). The unit that holds such code tests SKARVEL_PLATFORM_AVX2 and asks cpuHasAvx2().
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
-#define SKARVEL_PLATFORM_AVX2 1
-#else
-#define SKARVEL_PLATFORM_AVX2 0
-#endif
-
-// True when the processor has AVX2, BMI and BMI2 and this build can use them.
-bool cpuHasAvx2();
 
 // The processors this process can run on, at least 1.
 unsigned processorCount();

@@ -7,8 +7,10 @@ namespace skarvel {
 
 std::size_t ByteSource::read(char* into, std::size_t capacity) {
   const std::size_t fromHeld = std::min(capacity, held_.size() - heldAt_);
-  std::memcpy(into, held_.data() + heldAt_, fromHeld);
-  heldAt_ += fromHeld;
+  if (fromHeld > 0) {
+    std::memcpy(into, held_.data() + heldAt_, fromHeld);
+    heldAt_ += fromHeld;
+  }
   if (!keeping_ && heldAt_ == held_.size() && !held_.empty()) {
     held_ = {};  // all given out again: the memory goes
     heldAt_ = 0;

@@ -37,8 +37,10 @@ class MemoryStream final : public ByteStream {
 
   std::size_t read(char* into, std::size_t capacity) override {
     const std::size_t got = std::min(capacity, bytes_.size() - offset_);
-    std::memcpy(into, bytes_.data() + offset_, got);
-    offset_ += got;
+    if (got > 0) {
+      std::memcpy(into, bytes_.data() + offset_, got);
+      offset_ += got;
+    }
     return got;
   }
   std::optional<ReadError> error() const override { return std::nullopt; }

@@ -30,8 +30,8 @@ namespace skarvel {
 // number of any place in the buffered text.
 class InputReader {
  public:
-  // A reader of `source` in blocks of settings.blockBytes (at least one byte), plain rows read
-  // as settings.rowScan says, settings.missingTexts taken for missing values.
+  // A reader of `source` in blocks of settings.blockBytes (at least one byte),
+  // settings.missingTexts taken for missing values.
   explicit InputReader(ByteSource source, ReadSettings settings = {});
   // A reader of text already in memory: the first `size` bytes of `text`, which holds at least
   // kReadPadding bytes more. Reads nothing from anywhere else; releaseText() gives the memory
@@ -74,7 +74,7 @@ class InputReader {
   // not, or the row is of another shape; then nothing is consumed and the row is read field by
   // field.
   bool readPlainRow(std::array<std::int32_t, 4>& stamp, std::span<double> values) {
-    const char* next = scanDataRow(pos_, end_, stamp, values, settings_.rowScan);
+    const char* next = scanDataRow(pos_, end_, stamp, values);
     if (next == nullptr) {
       return false;
     }
@@ -108,6 +108,8 @@ class InputReader {
   const std::optional<CtrlZEnd>& ctrlZ() const { return faults_.ctrlZ; }
   // True when the input has ended: nothing but what was read is left.
   bool atEnd();
+  // True when the rest of the input is all in the buffer: the source has nothing more to give.
+  bool restBuffered() const { return sourceDone_; }
 
   // Bytes of the source read so far.
   std::uint64_t bytesRead() const { return source_.bytesRead(); }

@@ -9,17 +9,6 @@
 
 namespace skarvel {
 
-// How scanDataRow reads: a loop over the 8-byte word path, or 32 bytes of text and four values
-// at a time with AVX2 instructions (x86-64 only, where the CPU has them).
-enum class RowScanKind { scalar, avx2 };
-
-// True when `kind` can run on this build and CPU. The scalar kind always can.
-bool rowScanKindAvailable(RowScanKind kind);
-
-// The fastest kind available on this build and CPU: the scalar kind, which measures at least as
-// fast as the AVX2 kind wherever that is available.
-RowScanKind bestRowScanKind();
-
 // Reads the stamp of the row at `text`: optional blanks or tabs, then four tokens, each consumed
 // whole by a successful scanInt32 and followed by blanks or tabs or the line end, as scanDataRow
 // reads them. Gives the position behind the blanks or tabs after the fourth, or nullptr when the
@@ -38,8 +27,8 @@ const char* scanStamp(const char* text, std::array<std::int32_t, 4>& stamp);
 // whose exponent has no digits or that is beyond the double range is read field by field).
 //
 // [text, end) is buffered text with a NUL at `end` and at least kReadPadding readable bytes
-// behind `end`. A kind that is not available reads as the scalar kind.
+// behind `end`.
 const char* scanDataRow(const char* text, const char* end, std::array<std::int32_t, 4>& stamp,
-                        std::span<double> values, RowScanKind kind);
+                        std::span<double> values);
 
 }  // namespace skarvel
