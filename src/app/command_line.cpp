@@ -152,13 +152,19 @@ bool setProgress(std::string_view /*value*/, Options& options, std::string& /*er
   return true;
 }
 
-bool applyName(std::string_view value, Options& options, std::string& error) {
+// Takes an option's file name into `target`; false, with `missing` as the error, for none.
+bool takeFileName(std::string_view value, std::string& target, std::string& error,
+                  std::string_view missing) {
   if (value.empty()) {
-    error = "--name needs a file name";
+    error = missing;
     return false;
   }
-  options.name = value;
+  target = value;
   return true;
+}
+
+bool applyName(std::string_view value, Options& options, std::string& error) {
+  return takeFileName(value, options.name, error, "--name needs a file name");
 }
 
 bool setEach(std::string_view /*value*/, Options& options, std::string& /*error*/) {
@@ -167,43 +173,40 @@ bool setEach(std::string_view /*value*/, Options& options, std::string& /*error*
 }
 
 bool applyFilesFrom(std::string_view value, Options& options, std::string& error) {
-  if (value.empty()) {
-    error = "--files-from needs a file name, or - for standard input";
-    return false;
-  }
-  options.filesFrom = value;
-  return true;
+  return takeFileName(value, options.filesFrom, error,
+                      "--files-from needs a file name, or - for standard input");
 }
 
 bool applyReport(std::string_view value, Options& options, std::string& error) {
-  if (value.empty()) {
-    error = "--report needs a file name";
+  return takeFileName(value, options.report, error, "--report needs a file name");
+}
+
+// A count option's value: a whole number of at least 0, or auto (nothing); false, with the
+// error, otherwise.
+bool readCountOption(std::string_view value, std::string_view what,
+                     std::optional<std::int32_t>& count, std::string& error) {
+  const CountArgument read = readCountArgument(value);
+  if (read.kind == CountArgument::Kind::invalid || read.value < 0) {
+    error = std::string(what) + " or auto, not " + quoted(value);
     return false;
   }
-  options.report = value;
+  count = read.kind == CountArgument::Kind::detect ? std::nullopt
+                                                   : std::optional<std::int32_t>(read.value);
   return true;
 }
 
 bool applyHeaderRows(std::string_view value, Options& options, std::string& error) {
-  const CountArgument count = readCountArgument(value);
-  if (count.kind == CountArgument::Kind::invalid || count.value < 0) {
-    error = "--header-rows must be a number of rows or auto, not " + quoted(value);
+  std::optional<std::int32_t> rows;
+  if (!readCountOption(value, "--header-rows must be a number of rows", rows, error)) {
     return false;
   }
-  options.headerRows = count.kind == CountArgument::Kind::detect ? -1 : count.value;
+  options.headerRows = rows.value_or(-1);
   return true;
 }
 
 bool applyColumns(std::string_view value, Options& options, std::string& error) {
-  const CountArgument count = readCountArgument(value);
-  if (count.kind == CountArgument::Kind::invalid || count.value < 0) {
-    error = "--columns must be a number of value columns or auto, not " + quoted(value);
-    return false;
-  }
-  options.columns = count.kind == CountArgument::Kind::detect
-                        ? std::nullopt
-                        : std::optional<std::int32_t>(count.value);
-  return true;
+  return readCountOption(value, "--columns must be a number of value columns", options.columns,
+                         error);
 }
 
 constexpr OptionRow kOptionTable[] = {

@@ -250,17 +250,11 @@ class EnsembleProgress {
   std::uint64_t bytes_ = 0;
 };
 
-unsigned threadBudget(const Options& options) {
-  constexpr unsigned kDefaultThreads = 4;
-  return options.threads != 0 ? options.threads
-                              : std::min(platform::processorCount(), kDefaultThreads);
-}
-
 // Runs input `index` alone, as a run on it would, on the threads the budget gives it.
 void runInput(std::size_t index, const std::string& path, const CommandLine& commandLine,
               const EnvironmentSettings& environment, ThreadBudget& budget, OutputClaims& claims,
               InputResult& result) {
-  const unsigned budgetThreads = threadBudget(commandLine.options);
+  const unsigned budgetThreads = readingThreads(commandLine.options);
   const unsigned threads =
       platform::regularFileSize(path).value_or(0) >= kLargeInput ? budgetThreads : 1;
   budget.take(index, threads);
@@ -306,7 +300,7 @@ ExitStatus runEnsemble(const CommandLine& commandLine, const EnvironmentSettings
   }
   const Options& options = commandLine.options;
   std::vector<InputResult> results(inputs.size());
-  ThreadBudget budget(threadBudget(options));
+  ThreadBudget budget(readingThreads(options));
   OutputClaims claims;
   std::mutex mutex;
   std::condition_variable finished;
@@ -337,7 +331,7 @@ ExitStatus runEnsemble(const CommandLine& commandLine, const EnvironmentSettings
     progress.emplace(inputs.size(), totalBytes);
   }
   std::vector<std::thread> workers;
-  const std::size_t workerCount = std::min<std::size_t>(threadBudget(options), inputs.size());
+  const std::size_t workerCount = std::min<std::size_t>(readingThreads(options), inputs.size());
   for (std::size_t i = 0; i < workerCount; ++i) {
     workers.emplace_back(work);
   }

@@ -96,13 +96,6 @@ class RunOutputs final : public ChunkSink {
   CloseWriter closes_;
 };
 
-// The threads that read the input: as given, else one per processor, at most kDefaultThreads.
-unsigned readingThreads(const Options& options) {
-  constexpr unsigned kDefaultThreads = 4;
-  return options.threads != 0 ? options.threads
-                              : std::min(platform::processorCount(), kDefaultThreads);
-}
-
 // The byte count a setting gives; nothing when it gives none.
 std::optional<std::uint64_t> byteCount(const std::string& given) {
   std::uint64_t bytes = 0;
@@ -449,6 +442,12 @@ ExitStatus runOnStream(InputStream input, RunState& state, const InputRequest& r
 }
 
 }  // namespace
+
+unsigned readingThreads(const Options& options) {
+  constexpr unsigned kDefaultThreads = 4;
+  return options.threads != 0 ? options.threads
+                              : std::min(platform::processorCount(), kDefaultThreads);
+}
 
 ExitStatus runOnInput(const InputRequest& request, const CommandLine& commandLine,
                       const EnvironmentSettings& environment, const Console& console,

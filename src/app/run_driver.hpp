@@ -36,6 +36,10 @@ struct InputRequest {
   std::function<ExitStatus(const std::vector<PlannedOutput>&, const Console&)> claimOutputs;
 };
 
+// The threads a run reads with (for many inputs, the budget they share): as --threads gives,
+// else one per processor, at most 4.
+unsigned readingThreads(const Options& options);
+
 // The run on one input, with the options of `commandLine`: its messages on `console`, what it
 // gave in `report`. Gives its exit status.
 ExitStatus runOnInput(const InputRequest& request, const CommandLine& commandLine,

@@ -98,6 +98,13 @@ unsigned processorCount();
 // The size in bytes of a regular file; nothing for other files (a pipe, a device).
 std::optional<std::uint64_t> regularFileSize(const std::string& name);
 
+// True in the Windows build, for which some libraries have no build of their own.
+#ifdef _WIN32
+inline constexpr bool kWindowsBuild = true;
+#else
+inline constexpr bool kWindowsBuild = false;
+#endif
+
 // The name as one path from the root, links of its folders followed: two names that write one
 // file compare equal (as far as links of the last component go, see sameTarget).
 std::string comparableName(const std::string& name);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace skarvel {
 
@@ -44,7 +45,8 @@ std::size_t ByteSource::readStream(char* into, std::size_t capacity) {
 bool ByteSource::rewind() {
   if (!keeping_) {
     if (!error_) {
-      error_ = ReadError{0, "more than 64 MiB before the first data row"};
+      error_ = ReadError{
+          0, "more than " + std::to_string(kKeepLimit >> 20) + " MiB before the first data row"};
     }
     return false;
   }

@@ -31,21 +31,8 @@ class Bzip2Decoder final : public MemberDecoder {
     const unsigned given = stream_.avail_in;
     const unsigned room = stream_.avail_out;
     const int status = BZ2_bzDecompress(&stream_);
-    Step step{given - stream_.avail_in, room - stream_.avail_out, Outcome::decoding};
-    switch (status) {
-      case BZ_OK:
-        break;
-      case BZ_STREAM_END:
-        step.outcome = Outcome::memberEnd;
-        break;
-      case BZ_MEM_ERROR:
-        step.outcome = Outcome::outOfMemory;
-        break;
-      default:
-        step.outcome = Outcome::corrupt;
-        break;
-    }
-    return step;
+    return Step{given - stream_.avail_in, room - stream_.avail_out,
+                outcomeOf(status, {BZ_OK}, BZ_STREAM_END, BZ_MEM_ERROR)};
   }
 
   // The block size digit after the magic is the library's to check.

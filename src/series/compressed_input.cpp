@@ -6,16 +6,11 @@
 
 #include "decoded_stream.hpp"
 #include "member_decoder.hpp"
+#include "platform.hpp"
 
 namespace skarvel {
 
 namespace {
-
-#ifdef _WIN32
-constexpr bool kWindows = true;
-#else
-constexpr bool kWindows = false;
-#endif
 
 struct Format {
   Compression compression;
@@ -27,7 +22,9 @@ struct Format {
   std::string_view library;
   std::string_view windowsLibrary;
 
-  std::string_view libraryHere() const { return kWindows ? windowsLibrary : library; }
+  std::string_view libraryHere() const {
+    return platform::kWindowsBuild ? windowsLibrary : library;
+  }
 };
 
 constexpr std::array kFormats{

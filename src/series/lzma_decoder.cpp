@@ -26,24 +26,9 @@ class XzDecoder final : public MemberDecoder {
     stream_.avail_in = input.size();
     stream_.next_out = reinterpret_cast<std::uint8_t*>(output.data());
     stream_.avail_out = output.size();
-    const lzma_ret status = lzma_code(&stream_, LZMA_RUN);
-    Step step{input.size() - stream_.avail_in, output.size() - stream_.avail_out,
-              Outcome::decoding};
-    switch (status) {
-      case LZMA_OK:
-      case LZMA_BUF_ERROR:  // no progress: more input needed
-        break;
-      case LZMA_STREAM_END:
-        step.outcome = Outcome::memberEnd;
-        break;
-      case LZMA_MEM_ERROR:
-        step.outcome = Outcome::outOfMemory;
-        break;
-      default:
-        step.outcome = Outcome::corrupt;
-        break;
-    }
-    return step;
+    const int status = lzma_code(&stream_, LZMA_RUN);
+    return Step{input.size() - stream_.avail_in, output.size() - stream_.avail_out,
+                outcomeOf(status, {LZMA_OK, LZMA_BUF_ERROR}, LZMA_STREAM_END, LZMA_MEM_ERROR)};
   }
 
   bool beginsMember(std::string_view next) const override { return agreesWith(kXzMagic, next); }

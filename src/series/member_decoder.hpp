@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <initializer_list>
 #include <limits>
 #include <memory>
 #include <span>
@@ -55,6 +56,20 @@ class MemberDecoder {
   // Whether zero bytes may follow a member.
   virtual bool takesZeroPadding() const { return false; }
 };
+
+// The outcome of a library's status code: `decoding` codes go on, `memberEnd` ends the member,
+// `outOfMemory` says so, anything else is corrupt data.
+inline MemberDecoder::Outcome outcomeOf(int status, std::initializer_list<int> decoding,
+                                        int memberEnd, int outOfMemory) {
+  using Outcome = MemberDecoder::Outcome;
+  if (std::find(decoding.begin(), decoding.end(), status) != decoding.end()) {
+    return Outcome::decoding;
+  }
+  if (status == memberEnd) {
+    return Outcome::memberEnd;
+  }
+  return status == outOfMemory ? Outcome::outOfMemory : Outcome::corrupt;
+}
 
 // The decoders, each built where its library is found (cmake/compression.cmake): gzip through
 // ISA-L or zlib, zstd through libzstd, xz through liblzma, bzip2 through libbz2.

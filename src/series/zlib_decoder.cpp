@@ -37,22 +37,8 @@ class ZlibGzipDecoder final : public MemberDecoder {
     const uInt given = stream_.avail_in;
     const uInt room = stream_.avail_out;
     const int status = inflate(&stream_, Z_NO_FLUSH);
-    Step step{given - stream_.avail_in, room - stream_.avail_out, Outcome::decoding};
-    switch (status) {
-      case Z_OK:
-      case Z_BUF_ERROR:  // no progress: more input needed
-        break;
-      case Z_STREAM_END:
-        step.outcome = Outcome::memberEnd;
-        break;
-      case Z_MEM_ERROR:
-        step.outcome = Outcome::outOfMemory;
-        break;
-      default:
-        step.outcome = Outcome::corrupt;
-        break;
-    }
-    return step;
+    return Step{given - stream_.avail_in, room - stream_.avail_out,
+                outcomeOf(status, {Z_OK, Z_BUF_ERROR}, Z_STREAM_END, Z_MEM_ERROR)};
   }
 
   bool beginsMember(std::string_view next) const override { return agreesWith(kGzipMagic, next); }
