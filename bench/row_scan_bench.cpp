@@ -1,10 +1,11 @@
 // Speed of reading data rows from text in memory: std::from_chars per token (the yardstick),
 // the reader's field-by-field loop (scanInt32 for the stamp, scanDoublePadded per value, the
-// rest of the line checked), and scanDataRow. Rows are shaped like
+// rest of the line checked), and scanDataRow of each kind. Rows are shaped like
 // skarvel_generate's, with 240 and with 3 value columns. Prints the best of several passes as
 // nanoseconds per value (stamp fields not counted) and megabytes of text per second.
 //
 //   skarvel_row_scan_bench [<megabytes per shape>] [<passes>] [<only the readings named so>]
+//                          [<only rows of this many columns>]
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -133,6 +134,7 @@ double sumFieldByField(const Rows& rows) {
   return sum;
 }
 
+template <skarvel::RowScanKind kKind>
 double sumByRowScan(const Rows& rows) {
   const char* p = rows.text.data();
   const char* end = p + rows.size();
@@ -140,7 +142,7 @@ double sumByRowScan(const Rows& rows) {
   std::array<std::int32_t, 4> stamp{};
   std::vector<double> values(rows.columns);
   while (p < end) {
-    p = skarvel::scanDataRow(p, end, stamp, values);
+    p = skarvel::scanDataRow(p, end, stamp, values, kKind);
     if (p == nullptr) {
       std::abort();
     }
@@ -179,13 +181,21 @@ int main(int argc, char** argv) {
   const int passes = argc > 2 ? std::atoi(argv[2]) : 5;
   gOnly = argc > 3 ? argv[3] : nullptr;
   const auto bytes = static_cast<std::size_t>(megabytes * 1e6);
-  for (const std::size_t columns : {std::size_t{240}, std::size_t{3}}) {
+  const std::size_t onlyColumns = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : 0;
+  for (const std::size_t columns :
+       {std::size_t{240}, std::size_t{40}, std::size_t{12}, std::size_t{3}}) {
+    if (onlyColumns != 0 && columns != onlyColumns) {
+      continue;
+    }
     const Rows rows = makeRows(columns, bytes);
     std::printf("%zu columns, %zu rows, %.1f MB:\n", columns, rows.rows,
                 static_cast<double>(rows.size()) / 1e6);
     measure("from_chars per token", rows, passes, sumByFromChars);
     measure("field by field", rows, passes, sumFieldByField);
-    measure("scanDataRow", rows, passes, sumByRowScan);
+    measure("scanDataRow, scalar", rows, passes, sumByRowScan<skarvel::RowScanKind::scalar>);
+    if (skarvel::rowScanKindAvailable(skarvel::RowScanKind::avx2)) {
+      measure("scanDataRow, AVX2", rows, passes, sumByRowScan<skarvel::RowScanKind::avx2>);
+    }
   }
   return 0;
 }

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
   try {
     const std::vector<std::string> args = skarvel::platform::commandLineArguments(argc, argv);
     const skarvel::EnvironmentSettings environment{environmentText("SKARVEL_TEST_CHUNK_BYTES"),
+                                                   environmentText("SKARVEL_ROW_SCAN"),
                                                    environmentText("SKARVEL_TEST_CUT_INPUT_TO")};
     return exitCode(skarvel::runSkarvel(args, environment, stdout, stderr));
   } catch (const std::bad_alloc&) {

@@ -150,9 +150,10 @@ ExitStatus cutInputForTest(const EnvironmentSettings& environment, const RunStat
 }
 
 // How the input is read: SKARVEL_TEST_CHUNK_BYTES sets another chunk size, for tests that cut
-// small inputs into many chunks.
+// small inputs into many chunks; SKARVEL_ROW_SCAN (for tests and benchmarks) another row scan.
 ReadSettings readSettings(const EnvironmentSettings& environment, const Options& options) {
-  ReadSettings settings = readSettingsFrom(environment.chunkBytes.c_str());
+  ReadSettings settings =
+      readSettingsFrom(environment.chunkBytes.c_str(), environment.rowScan.c_str());
   settings.missingTexts = options.missingTexts;
   return settings;
 }

@@ -19,6 +19,7 @@ namespace skarvel {
 // and benchmarks; empty when unset.
 struct EnvironmentSettings {
   std::string chunkBytes;  // SKARVEL_TEST_CHUNK_BYTES: the chunk size of the threaded reading
+  std::string rowScan;     // SKARVEL_ROW_SCAN: the row scan kind, "scalar" or "avx2"
   // SKARVEL_TEST_CUT_INPUT_TO: a byte count the input is cut to once its head is analysed,
   // before its data rows are read, as another program could cut it while the tool reads it.
   std::string cutInputTo;

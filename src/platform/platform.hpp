@@ -6,7 +6,7 @@
 // system difference of the tool: this header, the shared part (platform.cpp) and one system part,
 // platform_posix.cpp or platform_win32.cpp, which the build picks. Only the build conditions of
 // vector code stay with that code (the line-end count, SSE2; the wide products, whether the
-// compiler has 128-bit integers).
+// compiler has 128-bit integers), apart from the one below that names a system.
 //
 // File names are UTF-8 inside the tool on Windows (converted from and to the wide API at the
 // edges, so every name the file system can hold works) and the bytes as given elsewhere.
@@ -24,6 +24,14 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// True when this build can hold code for AVX2 (x86-64, GCC or clang, with function-level target
+// attributes; not on Windows, where MinGW-w64 g++ does not align the stack for 32-byte spills).
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(_WIN32)
+#define SKARVEL_PLATFORM_AVX2 1
+#else
+#define SKARVEL_PLATFORM_AVX2 0
+#endif
 
 namespace skarvel::platform {
 

@@ -74,7 +74,7 @@ class InputReader {
   // not, or the row is of another shape; then nothing is consumed and the row is read field by
   // field.
   bool readPlainRow(std::array<std::int32_t, 4>& stamp, std::span<double> values) {
-    const char* next = scanDataRow(pos_, end_, stamp, values);
+    const char* next = scanDataRow(pos_, end_, stamp, values, settings_.rowScan);
     if (next == nullptr) {
       return false;
     }

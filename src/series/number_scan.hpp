@@ -97,7 +97,7 @@ int numberConversionResult(const char* text);
 
 // Bytes that must be readable behind the text given to scanDoublePadded (they need not be part
 // of it).
-inline constexpr std::size_t kReadPadding = 32;
+inline constexpr std::size_t kReadPadding = 64;
 
 namespace number_detail {
 

@@ -15,11 +15,22 @@ std::size_t chunkBytesFrom(std::string_view text) {
   return result.ec != std::errc() || bytes == 0 ? kDefaultChunkBytes : bytes;
 }
 
+RowScanKind rowScanFrom(std::string_view name) {
+  if (name == "scalar") {
+    return RowScanKind::scalar;
+  }
+  if (name == "avx2" && rowScanKindAvailable(RowScanKind::avx2)) {
+    return RowScanKind::avx2;
+  }
+  return bestRowScanKind();
+}
+
 }  // namespace
 
-ReadSettings readSettingsFrom(const char* chunkBytesText) {
+ReadSettings readSettingsFrom(const char* chunkBytesText, const char* rowScanText) {
   ReadSettings settings;
   settings.chunkBytes = chunkBytesFrom(chunkBytesText != nullptr ? chunkBytesText : "");
+  settings.rowScan = rowScanFrom(rowScanText != nullptr ? rowScanText : "");
   return settings;
 }
 

@@ -6,12 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "row_scan.hpp"
+
 namespace skarvel {
 
 inline constexpr std::size_t kDefaultBlockBytes = std::size_t{1} << 20;
 inline constexpr std::size_t kDefaultChunkBytes = std::size_t{1} << 20;
 
 struct ReadSettings {
+  // How plain rows are read.
+  RowScanKind rowScan = bestRowScanKind();
   // The usual size of a chunk of the threaded reading; a chunk holds the input up to its last
   // closing row.
   std::size_t chunkBytes = kDefaultChunkBytes;
@@ -22,9 +26,10 @@ struct ReadSettings {
   std::vector<std::string> missingTexts;
 };
 
-// The settings a text of the environment gives; it may be null. `chunkBytesText`, a positive
-// decimal number, is the chunk size (for tests that cut small inputs into many chunks); anything
-// else keeps the default.
-ReadSettings readSettingsFrom(const char* chunkBytesText);
+// The settings that two texts of the environment give; either may be null. `chunkBytesText`, a
+// positive decimal number, is the chunk size (for tests that cut small inputs into many chunks);
+// `rowScanText` names a row scan kind that this build and CPU have, "scalar" or "avx2" (for
+// tests and benchmarks). Anything else keeps the default.
+ReadSettings readSettingsFrom(const char* chunkBytesText, const char* rowScanText);
 
 }  // namespace skarvel

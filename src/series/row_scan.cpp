@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "number_scan.hpp"
+#include "row_scan_avx2.hpp"
 
 namespace skarvel {
 
@@ -76,11 +77,31 @@ const char* scanStamp(const char* text, std::array<std::int32_t, 4>& stamp) {
   return readStamp(text, stamp);
 }
 
+bool rowScanKindAvailable(RowScanKind kind) {
+#if SKARVEL_PLATFORM_AVX2
+  static const bool avx2 = detail::cpuHasAvx2();
+  return kind == RowScanKind::scalar || avx2;
+#else
+  return kind == RowScanKind::scalar;
+#endif
+}
+
+RowScanKind bestRowScanKind() {
+  return rowScanKindAvailable(RowScanKind::avx2) ? RowScanKind::avx2 : RowScanKind::scalar;
+}
+
 const char* scanDataRow(const char* text, const char* end, std::array<std::int32_t, 4>& stamp,
-                        std::span<double> values) {
+                        std::span<double> values, RowScanKind kind) {
   if (text >= end) {
     return nullptr;
   }
+#if SKARVEL_PLATFORM_AVX2
+  if (kind == RowScanKind::avx2 && rowScanKindAvailable(kind)) {
+    return detail::scanRowAvx2(text, end, stamp, values);
+  }
+#else
+  (void)kind;
+#endif
   return scanRowScalar(text, stamp, values);
 }
 

@@ -9,6 +9,17 @@
 
 namespace skarvel {
 
+// How scanDataRow reads: the scalar kind, a loop over the 8-byte word path of each token; the
+// AVX2 kind (x86-64 only, where the CPU has it), which finds the row's tokens 64 bytes at a time
+// and converts their numbers four at a time. Both give the same result for every row.
+enum class RowScanKind { scalar, avx2 };
+
+// True when `kind` can run on this build and CPU. The scalar kind always can.
+bool rowScanKindAvailable(RowScanKind kind);
+
+// The fastest kind available on this build and CPU.
+RowScanKind bestRowScanKind();
+
 // Reads the stamp of the row at `text`: optional blanks or tabs, then four tokens, each consumed
 // whole by a successful scanInt32 and followed by blanks or tabs or the line end, as scanDataRow
 // reads them. Gives the position behind the blanks or tabs after the fourth, or nullptr when the
@@ -27,8 +38,8 @@ const char* scanStamp(const char* text, std::array<std::int32_t, 4>& stamp);
 // whose exponent has no digits or that is beyond the double range is read field by field).
 //
 // [text, end) is buffered text with a NUL at `end` and at least kReadPadding readable bytes
-// behind `end`.
+// behind `end`. A kind that is not available reads as the scalar kind.
 const char* scanDataRow(const char* text, const char* end, std::array<std::int32_t, 4>& stamp,
-                        std::span<double> values);
+                        std::span<double> values, RowScanKind kind);
 
 }  // namespace skarvel

@@ -21,19 +21,31 @@ using namespace skarvel::testing;
 struct Reading {
   int threads = 1;
   std::optional<int> chunkBytes;
+  // The row scanner by name (SKARVEL_ROW_SCAN), where the build and CPU have it; else the default.
+  std::optional<std::string> rowScan;
 
   std::string label() const {
     return "--threads=" + std::to_string(threads) + " with " +
-           (chunkBytes ? std::to_string(*chunkBytes) + "-byte chunks" : "the default chunks");
+           (chunkBytes ? std::to_string(*chunkBytes) + "-byte chunks" : "the default chunks") +
+           (rowScan ? ", rows scanned by " + *rowScan : "");
   }
 };
 
-const Reading kOneThread{1, std::nullopt};
+const Reading kOneThread{1, std::nullopt, std::nullopt};
 // Chunks of 300 bytes hold a few daily rows but never an hourly day; 1777 bytes hold one or two
 // hourly days, or none when the rows are long; 4096 bytes some; the default chunk the whole file.
-const std::vector<Reading> kEveryReading = {{2, 300}, {2, 1777}, {2, 4096}, {2, std::nullopt},
-                                            {3, 300}, {3, 1777}, {3, 4096}, {3, std::nullopt}};
-const std::vector<Reading> kSomeReadings = {{2, 1777}, {3, 4096}, {2, std::nullopt}};
+// The scalar row scan reads as the default one (AVX2 where the CPU has it), on one thread and on
+// several.
+const std::vector<Reading> kEveryReading = {
+    {2, 300, std::nullopt},      {2, 1777, std::nullopt},
+    {2, 4096, std::nullopt},     {2, std::nullopt, std::nullopt},
+    {3, 300, std::nullopt},      {3, 1777, std::nullopt},
+    {3, 4096, std::nullopt},     {3, std::nullopt, std::nullopt},
+    {1, std::nullopt, "scalar"}, {2, 1777, "scalar"}};
+const std::vector<Reading> kSomeReadings = {{2, 1777, std::nullopt},
+                                            {3, 4096, std::nullopt},
+                                            {2, std::nullopt, std::nullopt},
+                                            {1, std::nullopt, "scalar"}};
 
 // Everything a run leaves: its status, its console bytes and every file in its folder.
 struct Outcome {
@@ -89,6 +101,9 @@ Outcome runReading(const std::string& input, const std::vector<std::string>& opt
   ToolEnvironment environment;
   if (reading.chunkBytes) {
     environment.emplace_back("SKARVEL_TEST_CHUNK_BYTES", std::to_string(*reading.chunkBytes));
+  }
+  if (reading.rowScan) {
+    environment.emplace_back("SKARVEL_ROW_SCAN", *reading.rowScan);
   }
   const ToolRun run = runTool(folder, words, SKARVEL_BINARY, "", environment);
   Outcome outcome;

@@ -1,4 +1,4 @@
-// scanDataRow against a reading of the row by its definition: split at blanks and
+// scanDataRow of every kind against a reading of the row by its definition: split at blanks and
 // tabs up to the first '\n', each token converted alone by scanInt32 or scanDouble, a value one
 // finite number whole. Hand-written rows at every shape boundary, at every offset from a 64-byte
 // boundary, and seeded random rows.
@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "number_scan.hpp"
+#include "platform.hpp"
 #include "seeded_random.hpp"
 
 namespace skarvel {
@@ -115,14 +116,29 @@ class BufferedText {
   char* end_ = nullptr;
 };
 
-// Checks the scan on one placement of the text against the definition; gives a failure
+std::vector<RowScanKind> availableKinds() {
+  std::vector<RowScanKind> kinds;
+  for (const RowScanKind kind : {RowScanKind::scalar, RowScanKind::avx2}) {
+    if (rowScanKindAvailable(kind)) {
+      kinds.push_back(kind);
+    }
+  }
+  return kinds;
+}
+
+const char* kindName(RowScanKind kind) {
+  return kind == RowScanKind::scalar ? "scalar" : "avx2";
+}
+
+// Checks one kind on one placement of the text against the definition; gives a failure
 // description, or an empty text when they agree.
-std::string disagreement(std::string_view text, std::size_t columns, std::size_t offset) {
+std::string disagreement(std::string_view text, std::size_t columns, RowScanKind kind,
+                         std::size_t offset) {
   const std::optional<RowReading> expected = readByDefinition(text, columns);
   const BufferedText buffered(text, offset);
   std::array<std::int32_t, 4> stamp{};
   std::vector<double> values(columns, -1.0);
-  const char* next = scanDataRow(buffered.text(), buffered.end(), stamp, values);
+  const char* next = scanDataRow(buffered.text(), buffered.end(), stamp, values, kind);
   if (!expected) {
     return next == nullptr ? "" : "read as plain";
   }
@@ -144,18 +160,20 @@ std::string disagreement(std::string_view text, std::size_t columns, std::size_t
   return "";
 }
 
-// At every offset from a 64-byte boundary and flush with its allocation, or at a few offsets on
-// either side of the 16- and 32-byte boundaries.
+// Every available kind at every offset from a 64-byte boundary and flush with its allocation,
+// or at a few offsets on either side of the 16- and 32-byte boundaries.
 void expectAgreement(std::string_view text, std::size_t columns, bool everyOffset = true) {
   static constexpr std::size_t kSomeOffsets[] = {0, 9, 15, 17, 31, 33, 63, kFlush};
-  for (std::size_t offset = 0; offset <= kFlush; ++offset) {
-    if (!everyOffset && std::find(std::begin(kSomeOffsets), std::end(kSomeOffsets), offset) ==
-                            std::end(kSomeOffsets)) {
-      continue;
+  for (const RowScanKind kind : availableKinds()) {
+    for (std::size_t offset = 0; offset <= kFlush; ++offset) {
+      if (!everyOffset && std::find(std::begin(kSomeOffsets), std::end(kSomeOffsets), offset) ==
+                              std::end(kSomeOffsets)) {
+        continue;
+      }
+      const std::string problem = disagreement(text, columns, kind, offset);
+      ASSERT_EQ(problem, "") << kindName(kind) << " at offset " << offset << ", columns " << columns
+                             << ": \"" << text << "\"";
     }
-    const std::string problem = disagreement(text, columns, offset);
-    ASSERT_EQ(problem, "") << "at offset " << offset << ", columns " << columns << ": \"" << text
-                           << "\"";
   }
 }
 
@@ -165,7 +183,7 @@ struct RowCase {
   bool plain;
 };
 
-// The definition itself on rows whose answer is known; the scan agrees with it.
+// The definition itself on rows whose answer is known; each kind agrees with it.
 TEST(ScanDataRow, ReadsExactlyThePlainRows) {
   using namespace std::string_literals;
   const RowCase cases[] = {
@@ -234,14 +252,37 @@ TEST(ScanDataRow, ReadsExactlyThePlainRows) {
 
 TEST(ScanDataRow, GivesTheExactValues) {
   const std::string text = "1990 12 31 24 0.523 -12.75 -9999 +.5 -0 1e+2\n";
-  const BufferedText buffered(text, 0);
+  for (const RowScanKind kind : availableKinds()) {
+    const BufferedText buffered(text, 0);
+    std::array<std::int32_t, 4> stamp{};
+    std::vector<double> values(6);
+    const char* next = scanDataRow(buffered.text(), buffered.end(), stamp, values, kind);
+    ASSERT_EQ(next, buffered.end()) << kindName(kind);
+    EXPECT_EQ(stamp, (std::array<std::int32_t, 4>{1990, 12, 31, 24}));
+    EXPECT_EQ(values, (std::vector<double>{0.523, -12.75, -9999.0, 0.5, -0.0, 100.0}));
+    EXPECT_TRUE(std::signbit(values[4]));
+  }
+}
+
+TEST(ScanDataRow, UnavailableKindReadsAsScalar) {
+  EXPECT_TRUE(rowScanKindAvailable(RowScanKind::scalar));
+  EXPECT_TRUE(rowScanKindAvailable(bestRowScanKind()));
+  const BufferedText buffered("1 2 3 4 5.5\n", 0);
   std::array<std::int32_t, 4> stamp{};
-  std::vector<double> values(6);
-  const char* next = scanDataRow(buffered.text(), buffered.end(), stamp, values);
-  ASSERT_EQ(next, buffered.end());
-  EXPECT_EQ(stamp, (std::array<std::int32_t, 4>{1990, 12, 31, 24}));
-  EXPECT_EQ(values, (std::vector<double>{0.523, -12.75, -9999.0, 0.5, -0.0, 100.0}));
-  EXPECT_TRUE(std::signbit(values[4]));
+  std::array<double, 1> values{};
+  EXPECT_EQ(scanDataRow(buffered.text(), buffered.end(), stamp, values, RowScanKind::avx2),
+            buffered.end());
+  EXPECT_EQ(values[0], 5.5);
+}
+
+TEST(ScanDataRow, Avx2IsAvailableWhereTheCpuHasIt) {
+#if SKARVEL_PLATFORM_AVX2
+  const bool cpuHasIt = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                        __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+  EXPECT_EQ(rowScanKindAvailable(RowScanKind::avx2), cpuHasIt);
+#else
+  GTEST_SKIP() << "no AVX2 path on this build";
+#endif
 }
 
 // Decimal tokens of 1 to 20 characters: digits with the point at every place or none, with
@@ -390,6 +431,7 @@ std::string randomRow(Random& random, std::size_t columns) {
 }
 
 TEST(ScanDataRow, AgreesWithTheDefinitionOnRandomRows) {
+  const std::vector<RowScanKind> kinds = availableKinds();
   Random random(19900101);
   int plain = 0;
   int notPlain = 0;
@@ -402,9 +444,11 @@ TEST(ScanDataRow, AgreesWithTheDefinitionOnRandomRows) {
     const std::string row = randomRow(random, columns);
     const std::size_t offset = static_cast<std::size_t>(random.below(64));
     (readByDefinition(row, columns) ? plain : notPlain) += 1;
-    ASSERT_EQ(disagreement(row, columns, offset), "")
-        << "at offset " << offset << ", columns " << columns << ", row " << i << ": \"" << row
-        << "\"";
+    for (const RowScanKind kind : kinds) {
+      ASSERT_EQ(disagreement(row, columns, kind, offset), "")
+          << kindName(kind) << " at offset " << offset << ", columns " << columns << ", row " << i
+          << ": \"" << row << "\"";
+    }
   }
   // Both kinds of row come often.
   EXPECT_GT(plain, kRows / 10);
