@@ -9,8 +9,10 @@
 
 #include "number_scan.hpp"
 
-// The instructions used here; cpuHasAvx2 asks for each.
+// The instructions used here; cpuHasAvx2 asks for each. The helpers are inlined into the one
+// loop, where their constants stay in registers.
 #define SKARVEL_AVX2 [[gnu::target("avx2,bmi,bmi2,popcnt")]]
+#define SKARVEL_AVX2_INLINE [[gnu::target("avx2,bmi,bmi2,popcnt"), gnu::always_inline]] inline
 
 namespace skarvel::detail {
 
@@ -25,18 +27,18 @@ struct ByteClasses {
   std::uint64_t lineEnds;
 };
 
-SKARVEL_AVX2 inline std::uint64_t bitsOf(__m256i low, __m256i high) {
+SKARVEL_AVX2_INLINE std::uint64_t bitsOf(__m256i low, __m256i high) {
   return static_cast<std::uint32_t>(_mm256_movemask_epi8(low)) |
          (std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(high))} << 32);
 }
 
-SKARVEL_AVX2 inline __m256i separatorBytes(__m256i bytes, __m256i lineEnds) {
+SKARVEL_AVX2_INLINE __m256i separatorBytes(__m256i bytes, __m256i lineEnds) {
   return _mm256_or_si256(_mm256_or_si256(_mm256_cmpeq_epi8(bytes, _mm256_set1_epi8(' ')),
                                          _mm256_cmpeq_epi8(bytes, _mm256_set1_epi8('\t'))),
                          lineEnds);
 }
 
-SKARVEL_AVX2 inline ByteClasses classify(const char* text) {
+SKARVEL_AVX2_INLINE ByteClasses classify(const char* text) {
   const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text));
   const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + 32));
   const __m256i lowEnds = _mm256_cmpeq_epi8(low, _mm256_set1_epi8('\n'));
@@ -47,8 +49,8 @@ SKARVEL_AVX2 inline ByteClasses classify(const char* text) {
 
 // Appends `base` plus the index of every set bit of `bits` to `offsets` from `count` on; gives
 // the new count. Writes four at a time, up to three behind the new count.
-inline int appendOffsets(std::uint32_t* offsets, int count, std::uint64_t bits,
-                         std::uint32_t base) {
+SKARVEL_AVX2_INLINE int appendOffsets(std::uint32_t* offsets, int count, std::uint64_t bits,
+                                      std::uint32_t base) {
   const int total = count + std::popcount(bits);
   for (std::uint32_t* out = offsets + count; out < offsets + total; out += 4) {
     out[0] = base + static_cast<std::uint32_t>(std::countr_zero(bits));
@@ -65,7 +67,7 @@ inline int appendOffsets(std::uint32_t* offsets, int count, std::uint64_t bits,
 
 // The token's bytes at the high end of a word, '0' bytes below them as leading zeros. A token of
 // more than eight bytes gives its first eight; its lane goes to the exact scans anyway.
-inline std::uint64_t alignedWord(const char* token, std::uint32_t length) {
+SKARVEL_AVX2_INLINE std::uint64_t alignedWord(const char* token, std::uint32_t length) {
   std::uint64_t word = 0;
   std::memcpy(&word, token, sizeof word);
   const unsigned shift = 8 * (8 - std::min<std::uint32_t>(length, 8));
@@ -77,8 +79,20 @@ inline std::uint64_t alignedWord(const char* token, std::uint32_t length) {
 // least one digit. Gives each one's digits as an integer, the digits behind its point, its sign,
 // and the lanes (bit i for token i) that are no such number and need the exact scans. Lanes from
 // `lanes` on are ignored.
+// The length and the aligned word of lane i's token; a lane from `lanes` on holds '0' bytes.
+SKARVEL_AVX2_INLINE long long laneLength(const std::uint32_t* starts, const std::uint32_t* ends,
+                                         int i, int lanes) {
+  return i < lanes ? ends[i] - starts[i] : 1;
+}
+
+SKARVEL_AVX2_INLINE long long laneWord(const char* text, const std::uint32_t* starts,
+                                       const std::uint32_t* ends, int i, int lanes) {
+  return static_cast<long long>(i < lanes ? alignedWord(text + starts[i], ends[i] - starts[i])
+                                          : kZeroDigits);
+}
+
 // The low halves of four 64-bit lanes.
-SKARVEL_AVX2 inline __m128i lowHalvesOf(__m256i lanes) {
+SKARVEL_AVX2_INLINE __m128i lowHalvesOf(__m256i lanes) {
   return _mm256_castsi256_si128(
       _mm256_permutevar8x32_epi32(lanes, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
 }
@@ -90,21 +104,19 @@ struct GroupDigits {
   unsigned exactLanes;
 };
 
-SKARVEL_AVX2 inline GroupDigits readDigits(const char* text, const std::uint32_t* starts,
+SKARVEL_AVX2_INLINE GroupDigits readDigits(const char* text, const std::uint32_t* starts,
                                            const std::uint32_t* ends, int lanes, bool integers) {
   // Lanes are built in registers: stores read back as one vector would wait for each other.
-  // Lanes from `lanes` on hold '0' bytes.
-  const auto lengthOf = [&](int i) -> long long { return i < lanes ? ends[i] - starts[i] : 1; };
-  const auto wordOf = [&](int i) -> long long {
-    return static_cast<long long>(i < lanes ? alignedWord(text + starts[i], ends[i] - starts[i])
-                                            : kZeroDigits);
-  };
   const __m256i zero = _mm256_setzero_si256();
   const __m256i allOnes = _mm256_set1_epi8(-1);
   const __m256i ones = _mm256_set1_epi8(1);
   const __m256i eight = _mm256_set1_epi64x(8);
-  const __m256i bytes = _mm256_setr_epi64x(wordOf(0), wordOf(1), wordOf(2), wordOf(3));
-  const __m256i length = _mm256_setr_epi64x(lengthOf(0), lengthOf(1), lengthOf(2), lengthOf(3));
+  const __m256i bytes = _mm256_setr_epi64x(
+      laneWord(text, starts, ends, 0, lanes), laneWord(text, starts, ends, 1, lanes),
+      laneWord(text, starts, ends, 2, lanes), laneWord(text, starts, ends, 3, lanes));
+  const __m256i length =
+      _mm256_setr_epi64x(laneLength(starts, ends, 0, lanes), laneLength(starts, ends, 1, lanes),
+                         laneLength(starts, ends, 2, lanes), laneLength(starts, ends, 3, lanes));
 
   const __m256i digits = _mm256_sub_epi8(bytes, _mm256_set1_epi8('0'));
   const __m256i isDigit = _mm256_cmpeq_epi8(_mm256_min_epu8(digits, _mm256_set1_epi8(9)), digits);
@@ -153,7 +165,7 @@ SKARVEL_AVX2 inline GroupDigits readDigits(const char* text, const std::uint32_t
 
 // The values of four tokens read by readDigits: digits over a power of ten, exact operands, so
 // the IEEE division is the correctly rounded value.
-SKARVEL_AVX2 inline __m256d valuesOf(const GroupDigits& group) {
+SKARVEL_AVX2_INLINE __m256d valuesOf(const GroupDigits& group) {
   const __m128i divisors = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
       _mm256_setr_epi32(1, 10, 100, 1000, 10000, 100000, 1000000, 10000000),
       _mm256_castsi128_si256(group.fractionDigits)));
@@ -164,7 +176,7 @@ SKARVEL_AVX2 inline __m256d valuesOf(const GroupDigits& group) {
   return _mm256_xor_pd(magnitudes, signs);
 }
 
-SKARVEL_AVX2 inline __m128i integersOf(const GroupDigits& group) {
+SKARVEL_AVX2_INLINE __m128i integersOf(const GroupDigits& group) {
   return _mm_sub_epi32(_mm_xor_si128(group.mantissas, group.negative), group.negative);
 }
 
@@ -182,8 +194,26 @@ bool scanExactLanes(const char* text, const std::uint32_t* starts, const std::ui
   return true;
 }
 
-// Converts the `lanes` tokens from token `first` on: the stamp for the first four, else values.
-SKARVEL_AVX2 inline bool readGroup(const char* text, const std::uint32_t* starts,
+// Stores the first `lanes` (1 to 4) of four values. Plain stores: the values are read back at
+// once, and loads wait for a masked store to finish.
+SKARVEL_AVX2_INLINE void storeLanes(double* into, __m256d converted, int lanes) {
+  if (lanes == 4) {
+    _mm256_storeu_pd(into, converted);
+    return;
+  }
+  __m128d pair = _mm256_castpd256_pd128(converted);
+  if ((lanes & 2) != 0) {
+    _mm_storeu_pd(into, pair);
+    pair = _mm256_extractf128_pd(converted, 1);
+  }
+  if ((lanes & 1) != 0) {
+    _mm_store_sd(into + (lanes & 2), pair);
+  }
+}
+
+// Converts the `lanes` tokens from token `first` of the row on: the stamp for the first four,
+// else values.
+SKARVEL_AVX2_INLINE bool readGroup(const char* text, const std::uint32_t* starts,
                                    const std::uint32_t* ends, int lanes, std::size_t first,
                                    std::array<std::int32_t, 4>& stamp, std::span<double> values) {
   if (first == 0) {
@@ -193,73 +223,55 @@ SKARVEL_AVX2 inline bool readGroup(const char* text, const std::uint32_t* starts
   }
   double* into = values.data() + (first - 4);
   const GroupDigits group = readDigits(text, starts, ends, lanes, false);
-  const __m256d converted = valuesOf(group);
-  if (lanes == 4) {
-    _mm256_storeu_pd(into, converted);
-  } else {
-    // Plain stores: the row's values are read back at once, and a masked store would make those
-    // loads wait for it.
-    __m128d pair = _mm256_castpd256_pd128(converted);
-    if ((lanes & 2) != 0) {
-      _mm_storeu_pd(into, pair);
-      pair = _mm256_extractf128_pd(converted, 1);
-    }
-    if ((lanes & 1) != 0) {
-      _mm_store_sd(into + (lanes & 2), pair);
-    }
-  }
+  storeLanes(into, valuesOf(group), lanes);
   return scanExactLanes(text, starts, ends, group.exactLanes, into, scanDoubleToken);
 }
 
-}  // namespace
+// The token starts and ends of 64 bytes of text, and its line ends, none at or behind `end`.
+struct PieceBits {
+  std::uint64_t starts;
+  std::uint64_t ends;  // the separator behind each token
+  std::uint64_t lineEnds;
+};
 
-SKARVEL_AVX2 const char* scanRowAvx2(const char* text, const char* end,
-                                     std::array<std::int32_t, 4>& stamp, std::span<double> values) {
-  const std::size_t tokens = 4 + values.size();
-  // Token starts and ends not yet converted: fewer than four left over, and at most 32 more from
-  // each 64 bytes.
+// Walks text 64 bytes at a time.
+class PieceWalk {
+ public:
+  SKARVEL_AVX2_INLINE PieceBits bitsAt(const char* piece, const char* end) {
+    const ByteClasses classes = classify(piece);
+    PieceBits bits{classes.tokenBytes & ((~classes.tokenBytes << 1) | separatorBefore_),
+                   ~classes.tokenBytes & ((classes.tokenBytes << 1) | tokenBefore_),
+                   classes.lineEnds};
+    separatorBefore_ = ~classes.tokenBytes >> 63;
+    tokenBefore_ = classes.tokenBytes >> 63;
+    if (end - piece < 64) {
+      const std::uint64_t inText = (std::uint64_t{1} << (end - piece)) - 1;
+      bits.starts &= inText;
+      bits.ends &= inText;
+      bits.lineEnds &= inText;
+    }
+    return bits;
+  }
+
+ private:
+  std::uint64_t separatorBefore_ = 1;  // the text starts a token
+  std::uint64_t tokenBefore_ = 0;
+};
+
+// The token starts and ends found and not yet converted, as offsets from the text's start:
+// fewer than four left over, at most 32 more from each 64 bytes, up to three written ahead.
+struct TokenQueue {
   std::uint32_t starts[52];
   std::uint32_t ends[52];
   int startCount = 0;
   int endCount = 0;
-  std::size_t started = 0;
-  std::size_t converted = 0;
-  std::uint64_t separatorBefore = 1;  // the row starts a token
-  std::uint64_t tokenBefore = 0;
-  for (std::uint32_t offset = 0;; offset += 64) {
-    const char* piece = text + offset;
-    if (piece >= end) {
-      return nullptr;
-    }
-    const ByteClasses classes = classify(piece);
-    std::uint64_t startBits = classes.tokenBytes & ((~classes.tokenBytes << 1) | separatorBefore);
-    std::uint64_t endBits = ~classes.tokenBytes & ((classes.tokenBytes << 1) | tokenBefore);
-    separatorBefore = ~classes.tokenBytes >> 63;
-    tokenBefore = classes.tokenBytes >> 63;
-    std::uint64_t lineEnds = classes.lineEnds;
-    if (end - piece < 64) {
-      const std::uint64_t inText = (std::uint64_t{1} << (end - piece)) - 1;
-      startBits &= inText;
-      endBits &= inText;
-      lineEnds &= inText;
-    }
-    if (lineEnds != 0) {
-      const std::uint64_t throughLineEnd = lineEnds ^ (lineEnds - 1);
-      startBits &= throughLineEnd >> 1;
-      endBits &= throughLineEnd;
-    }
-    started += static_cast<std::size_t>(std::popcount(startBits));
-    if (started > tokens) {
-      return nullptr;
-    }
-    startCount = appendOffsets(starts, startCount, startBits, offset);
-    endCount = appendOffsets(ends, endCount, endBits, offset);
-    int done = 0;
-    for (; endCount - done >= 4; done += 4, converted += 4) {
-      if (!readGroup(text, starts + done, ends + done, 4, converted, stamp, values)) {
-        return nullptr;
-      }
-    }
+
+  SKARVEL_AVX2_INLINE void add(const PieceBits& bits, std::uint32_t offset) {
+    startCount = appendOffsets(starts, startCount, bits.starts, offset);
+    endCount = appendOffsets(ends, endCount, bits.ends, offset);
+  }
+  // Drops the first `done` tokens.
+  SKARVEL_AVX2_INLINE void drop(int done) {
     for (int i = done; i < startCount; ++i) {
       starts[i - done] = starts[i];
     }
@@ -268,16 +280,56 @@ SKARVEL_AVX2 const char* scanRowAvx2(const char* text, const char* end,
     }
     startCount -= done;
     endCount -= done;
-    if (lineEnds != 0) {
+  }
+};
+
+// Rows longer than this are left to the other readings: offsets are 32-bit.
+constexpr std::uint32_t kLongestRow = std::uint32_t{1} << 31;
+
+}  // namespace
+
+SKARVEL_AVX2 const char* scanRowAvx2(const char* text, const char* end,
+                                     std::array<std::int32_t, 4>& stamp, std::span<double> values) {
+  const std::size_t tokens = 4 + values.size();
+  TokenQueue queue;
+  PieceWalk walk;
+  std::size_t started = 0;
+  std::size_t converted = 0;
+  for (std::uint32_t offset = 0; offset < kLongestRow; offset += 64) {
+    const char* piece = text + offset;
+    if (piece >= end) {
+      return nullptr;
+    }
+    PieceBits bits = walk.bitsAt(piece, end);
+    if (bits.lineEnds != 0) {
+      const std::uint64_t throughLineEnd = bits.lineEnds ^ (bits.lineEnds - 1);
+      bits.starts &= throughLineEnd >> 1;
+      bits.ends &= throughLineEnd;
+    }
+    started += static_cast<std::size_t>(std::popcount(bits.starts));
+    if (started > tokens) {
+      return nullptr;
+    }
+    queue.add(bits, offset);
+    int done = 0;
+    for (; queue.endCount - done >= 4; done += 4, converted += 4) {
+      if (!readGroup(text, queue.starts + done, queue.ends + done, 4, converted, stamp, values)) {
+        return nullptr;
+      }
+    }
+    queue.drop(done);
+    if (bits.lineEnds != 0) {
       if (started != tokens) {
         return nullptr;
       }
-      if (endCount != 0 && !readGroup(text, starts, ends, endCount, converted, stamp, values)) {
+      if (queue.endCount != 0 &&
+          !readGroup(text, queue.starts, queue.ends, queue.endCount, converted, stamp, values)) {
         return nullptr;
       }
-      return piece + std::countr_zero(lineEnds) + 1;
+      return piece + std::countr_zero(bits.lineEnds) + 1;
     }
   }
+  return nullptr;
 }
 
 bool cpuHasAvx2() {
