@@ -5,7 +5,7 @@
 // nanoseconds per value (stamp fields not counted) and megabytes of text per second.
 //
 //   skarvel_row_scan_bench [<megabytes per shape>] [<passes>] [<only the readings named so>]
-//                          [<only rows of this many columns>]
+//                          [<rows of this many columns only>]
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -181,12 +181,11 @@ int main(int argc, char** argv) {
   const int passes = argc > 2 ? std::atoi(argv[2]) : 5;
   gOnly = argc > 3 ? argv[3] : nullptr;
   const auto bytes = static_cast<std::size_t>(megabytes * 1e6);
-  const std::size_t onlyColumns = argc > 4 ? std::strtoul(argv[4], nullptr, 10) : 0;
-  for (const std::size_t columns :
-       {std::size_t{240}, std::size_t{40}, std::size_t{12}, std::size_t{3}}) {
-    if (onlyColumns != 0 && columns != onlyColumns) {
-      continue;
-    }
+  std::vector<std::size_t> widths = {240, 40, 12, 3};
+  if (argc > 4) {
+    widths = {std::strtoul(argv[4], nullptr, 10)};
+  }
+  for (const std::size_t columns : widths) {
     const Rows rows = makeRows(columns, bytes);
     std::printf("%zu columns, %zu rows, %.1f MB:\n", columns, rows.rows,
                 static_cast<double>(rows.size()) / 1e6);

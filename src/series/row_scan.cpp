@@ -96,7 +96,8 @@ const char* scanDataRow(const char* text, const char* end, std::array<std::int32
     return nullptr;
   }
 #if SKARVEL_PLATFORM_AVX2
-  if (kind == RowScanKind::avx2 && rowScanKindAvailable(kind)) {
+  if (kind == RowScanKind::avx2 && values.size() >= kFewestAvx2Values &&
+      rowScanKindAvailable(kind)) {
     return detail::scanRowAvx2(text, end, stamp, values);
   }
 #else
