@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -401,26 +402,18 @@ TEST(CommandLine, ReadsTheShardOfManyInputs) {
 }
 
 TEST(Shard, TakesContiguousSlicesThatDifferByAtMostOne) {
-  struct Case {
-    std::uint32_t index;
-    std::uint32_t count;
-    std::size_t inputs;
-    std::size_t first;
-    std::size_t last;
+  using Range = std::pair<std::size_t, std::size_t>;
+  const std::tuple<Shard, std::size_t, Range> cases[] = {
+      {{1, 1}, 7, {0, 7}},
+      {{2, 3}, 7, {2, 4}},
+      {{3, 3}, 7, {4, 7}},
+      {{1, 4}, 2, {0, 0}},
+      {{4, 4}, 2, {1, 2}},
+      {{4294967295u, 4294967295u}, 10, {9, 10}},
+      {{3, 4294967295u}, std::size_t{1} << 40, {512, 768}},
   };
-  const Case cases[] = {
-      {1, 1, 7, 0, 7},
-      {2, 3, 7, 2, 4},
-      {3, 3, 7, 4, 7},
-      {1, 4, 2, 0, 0},
-      {4, 4, 2, 1, 2},
-      {4294967295u, 4294967295u, 10, 9, 10},
-      {3, 4294967295u, std::size_t{1} << 40, 512, 768},
-  };
-  for (const Case& c : cases) {
-    const auto [first, last] = Shard{c.index, c.count}.range(c.inputs);
-    EXPECT_EQ(first, c.first) << c.index << "/" << c.count << " of " << c.inputs;
-    EXPECT_EQ(last, c.last) << c.index << "/" << c.count << " of " << c.inputs;
+  for (const auto& [shard, inputs, range] : cases) {
+    EXPECT_EQ(shard.range(inputs), range) << shard.index << "/" << shard.count << " of " << inputs;
   }
 }
 
