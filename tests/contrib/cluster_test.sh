@@ -36,9 +36,9 @@ cp "$work/list" "$work/slurm/list.txt"
 
 start_local_slurm "$work/cluster" || exit 1
 without_seconds() { jq -c 'del(.seconds)' "$@"; }
-# submit ARGUMENT...: skarvel-submit in the Slurm folder, then waits up to 120 s for its jobs.
+# submit: skarvel-submit in the Slurm folder, then waits up to 120 s for its jobs.
 submit() {
-  (cd "$work/slurm" && "$repo/contrib/slurm/skarvel-submit" --shard-size=40 "$@" list.txt)
+  (cd "$work/slurm" && "$repo/contrib/slurm/skarvel-submit" --shard-size=40 list.txt)
   local jobs i
   jobs=$(ls -d "$work"/slurm/skarvel-run/round-* | tail -n 1)/jobs
   for ((i = 0; i < 240; i++)); do
