@@ -1,5 +1,6 @@
-# Installation: the tool, its manual, the README and the example. On Windows: one folder with
-# skarvel.exe, the README and the example, text files with CR LF line ends, and no manual page.
+# Installation: the tool, its manual, the README, the example and the Slurm and Snakemake recipes
+# of contrib/. On Windows: one folder with skarvel.exe, the README and the example, text files
+# with CR LF line ends, and no manual page.
 include(GNUInstallDirs)
 if(WIN32)
   set(crlf_dir "${PROJECT_BINARY_DIR}/crlf")
@@ -19,4 +20,6 @@ else()
   install(FILES docs/skarvel.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(FILES examples/flow.dat DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+  install(DIRECTORY contrib/slurm contrib/snakemake DESTINATION ${CMAKE_INSTALL_DATADIR}/skarvel
+          USE_SOURCE_PERMISSIONS)
 endif()

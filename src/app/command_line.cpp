@@ -181,6 +181,20 @@ bool applyReport(std::string_view value, Options& options, std::string& error) {
   return takeFileName(value, options.report, error, "--report needs a file name");
 }
 
+bool applyShard(std::string_view value, Options& options, std::string& error) {
+  const std::size_t slash = value.find('/');
+  const auto index = wholeNumber<std::uint32_t>(value.substr(0, slash));
+  const auto count = slash == std::string_view::npos
+                         ? std::nullopt
+                         : wholeNumber<std::uint32_t>(value.substr(slash + 1));
+  if (!index || !count || *index < 1 || *index > *count) {
+    error = "--shard must be I/N, the I-th of N parts with I from 1 to N, not " + quoted(value);
+    return false;
+  }
+  options.shard = Shard{*index, *count};
+  return true;
+}
+
 // A count option's value: a whole number of at least 0, or auto (nothing); false, with the
 // error, otherwise.
 bool readCountOption(std::string_view value, std::string_view what,
@@ -245,6 +259,9 @@ constexpr OptionRow kOptionTable[] = {
     {"--files-from", "", OptionKind::value, "=LIST", applyFilesFrom,
      "also read the inputs named in LIST, one per line (- for\n"
      "standard input); implies --each"},
+    {"--shard", "", OptionKind::value, "=I/N", applyShard,
+     "run only the I-th of N parts of the inputs of --each and\n"
+     "--files-from, I from 1 to N: a slice of the list"},
     {"--report", "", OptionKind::value, "=FILE", applyReport,
      "write the run report to FILE: JSON Lines, one object per input"},
     {"--header-rows", "", OptionKind::value, "=N", applyHeaderRows,
@@ -356,6 +373,16 @@ bool readCounts(CommandLine& line) {
 
 }  // namespace
 
+std::pair<std::size_t, std::size_t> Shard::range(std::size_t inputs) const {
+  // floor(k*M/N) as k*q + floor(k*r/N) with M = q*N + r: no product passes 64 bits.
+  const std::uint64_t whole = inputs / count;
+  const std::uint64_t rest = inputs % count;
+  const auto start = [&](std::uint64_t k) {
+    return static_cast<std::size_t>(k * whole + k * rest / count);
+  };
+  return {start(index - 1), start(index)};
+}
+
 std::span<const OptionRow> optionTable() {
   return kOptionTable;
 }
@@ -403,6 +430,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
                          args.end());
   line.headrows = line.options.headerRows;
   line.valueColumns = line.options.columns;
+  if (line.options.shard && !line.options.manyInputs()) {
+    line.error = "--shard takes a part of the inputs of --each or --files-from";
+    line.action = Action::usageError;
+    return line;
+  }
   if (line.options.manyInputs()) {
     if (!line.options.name.empty()) {
       line.error = "--name names one input; with --each each input names its own outputs";

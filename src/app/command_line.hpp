@@ -6,12 +6,23 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "averages_file.hpp"
 #include "averaging.hpp"
 
 namespace skarvel {
+
+// --shard=I/N: the I-th of N contiguous slices of the inputs of many, in their order.
+struct Shard {
+  std::uint32_t index = 1;  // 1 to count
+  std::uint32_t count = 1;
+
+  // The inputs [first, second) of `inputs` that the shard takes: from floor((I-1)*M/N) to
+  // floor(I*M/N), so the sizes of the slices differ by at most one.
+  std::pair<std::size_t, std::size_t> range(std::size_t inputs) const;
+};
 
 // The settings the options before the file name give.
 struct Options {
@@ -28,6 +39,7 @@ struct Options {
   std::string report;     // --report: the JSON Lines file of the run report
   std::int32_t headerRows = -1;         // --header-rows; negative: detect
   std::optional<std::int32_t> columns;  // --columns; nothing: detect
+  std::optional<Shard> shard;           // --shard; nothing: every input
 
   // True when the run reads many inputs (--each, --files-from).
   bool manyInputs() const { return each || !filesFrom.empty(); }

@@ -1,10 +1,12 @@
 #include "ensemble.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -113,6 +115,14 @@ class ThreadBudget {
 // earlier one writes is refused, whatever order their runs reach here in.
 class OutputClaims {
  public:
+  // The outputs `names` of an input before the first one run, claimed before any run. Such a
+  // name is compared with a claim only when its file name is the claim's (a key without
+  // letter case), so that the inputs before a shard cost no look-up on the file system.
+  void claimBefore(const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+      before_.emplace(fileKeyOf(name), name);
+    }
+  }
   // Called once per input, in any order, each with its outputs, or with none when the run ended
   // before it named them. False when an earlier input claimed one of them.
   bool claim(std::size_t input, const std::vector<PlannedOutput>& outputs) {
@@ -121,7 +131,11 @@ class OutputClaims {
     ++turn_;
     changed_.notify_all();
     const bool free = std::none_of(outputs.begin(), outputs.end(), [&](const PlannedOutput& o) {
-      return claimed_.contains(keyOf(o.name));
+      const std::string key = keyOf(o.name);
+      const auto [first, last] = before_.equal_range(fileKeyOf(o.name));
+      return claimed_.contains(key) || std::any_of(first, last, [&](const auto& earlier) {
+               return keyOf(earlier.second) == key;
+             });
     });
     if (free) {
       for (const PlannedOutput& output : outputs) {
@@ -133,11 +147,19 @@ class OutputClaims {
 
  private:
   static std::string keyOf(const std::string& name) { return platform::comparableName(name); }
+  static std::string fileKeyOf(const std::string& name) {
+    const auto separator = std::find_if(name.rbegin(), name.rend(), platform::isPathSeparator);
+    std::string key(separator.base(), name.end());
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return key;
+  }
 
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t turn_ = 0;
   std::set<std::string> claimed_;
+  std::multimap<std::string, std::string> before_;  // file key, name
 };
 
 // One input's run and what it left for the console.
@@ -299,9 +321,19 @@ ExitStatus runEnsemble(const CommandLine& commandLine, const EnvironmentSettings
     return ExitStatus::usage;
   }
   const Options& options = commandLine.options;
+  OutputClaims claims;
+  if (options.shard) {
+    // The inputs before the shard claim their outputs as a run over the whole list would
+    // before it reaches the shard.
+    const auto [first, last] = options.shard->range(inputs.size());
+    for (std::size_t i = 0; i < first; ++i) {
+      claims.claimBefore(outputNamesByName(inputs[i], options.layout, options.yearly));
+    }
+    inputs.erase(inputs.begin() + static_cast<std::ptrdiff_t>(last), inputs.end());
+    inputs.erase(inputs.begin(), inputs.begin() + static_cast<std::ptrdiff_t>(first));
+  }
   std::vector<InputResult> results(inputs.size());
   ThreadBudget budget(readingThreads(options));
-  OutputClaims claims;
   std::mutex mutex;
   std::condition_variable finished;
   std::size_t next = 0;

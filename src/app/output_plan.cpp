@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "compressed_input.hpp"
 #include "output_name.hpp"
 #include "platform.hpp"
 
@@ -20,12 +21,11 @@ std::vector<PlannedOutput> plannedOutputs(FileLayout layout, bool yearly) {
   return outputs;
 }
 
-ExitStatus deriveOutputNames(const std::string& inputPath, const std::string& namingPath,
-                             std::vector<PlannedOutput>& outputs, OutputNames& names,
-                             const Console& console) {
-  const DenotesInput denotesInput = [&](const std::string& candidate) {
-    return platform::sameFile(candidate, inputPath);
-  };
+namespace {
+
+ExitStatus deriveNames(const std::string& namingPath, const DenotesInput& denotesInput,
+                       std::vector<PlannedOutput>& outputs, OutputNames& names,
+                       const Console& console) {
   std::string base = namingPath;  // may gain ".$$$"
   for (PlannedOutput& output : outputs) {
     if (output.layout == FileLayout::classic && names.inputAsOutputName.empty()) {
@@ -57,6 +57,42 @@ ExitStatus deriveOutputNames(const std::string& inputPath, const std::string& na
     names.labelName = base;
   }
   return ExitStatus::success;
+}
+
+}  // namespace
+
+ExitStatus deriveOutputNames(const std::string& inputPath, const std::string& namingPath,
+                             std::vector<PlannedOutput>& outputs, OutputNames& names,
+                             const Console& console) {
+  return deriveNames(
+      namingPath,
+      [&](const std::string& candidate) { return platform::sameFile(candidate, inputPath); },
+      outputs, names, console);
+}
+
+std::vector<std::string> outputNamesByName(const std::string& path, FileLayout layout,
+                                           bool yearly) {
+  std::string namingPath = path;
+  for (const Compression compression :
+       {Compression::gzip, Compression::zstd, Compression::xz, Compression::bzip2}) {
+    const std::string_view suffix = compressionSuffix(compression);
+    if (path.size() > suffix.size() && path.ends_with(suffix)) {
+      namingPath.resize(path.size() - suffix.size());
+    }
+  }
+  std::vector<PlannedOutput> outputs = plannedOutputs(layout, yearly);
+  OutputNames names;
+  TextWriter silent = TextWriter::discarding();
+  const Console console{silent, silent, silent};
+  std::vector<std::string> claimed;
+  if (deriveNames(
+          namingPath, [&](const std::string& candidate) { return candidate == path; }, outputs,
+          names, console) == ExitStatus::success) {
+    for (PlannedOutput& output : outputs) {
+      claimed.push_back(std::move(output.name));
+    }
+  }
+  return claimed;
 }
 
 ExitStatus refuseAliasedOutputs(const std::vector<PlannedOutput>& outputs, const Console& console) {

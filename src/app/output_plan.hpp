@@ -39,6 +39,11 @@ ExitStatus deriveOutputNames(const std::string& inputPath, const std::string& na
                              std::vector<PlannedOutput>& outputs, OutputNames& names,
                              const Console& console);
 
+// The output names a run on `path` derives, from the name alone, without opening anything: the
+// name without the suffix of a compression it ends in (".gz", ...) names them, and an output
+// name is the input only when it is the same text. Empty when the run would refuse them.
+std::vector<std::string> outputNamesByName(const std::string& path, FileLayout layout, bool yearly);
+
 // Refuses outputs that would write one file, by name or through links.
 ExitStatus refuseAliasedOutputs(const std::vector<PlannedOutput>& outputs, const Console& console);
 

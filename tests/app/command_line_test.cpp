@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -207,6 +208,10 @@ std::string describe(const CommandLine& line) {
   if (line.options.threads != 0) {
     text.insert(text.size() - 2, " threads=" + std::to_string(line.options.threads));
   }
+  if (line.options.shard) {
+    text.insert(text.size() - 2, " shard=" + std::to_string(line.options.shard->index) + "/" +
+                                     std::to_string(line.options.shard->count));
+  }
   for (std::size_t i = 0; i < line.positional.size(); ++i) {
     text += (i > 0 ? "|" : "") + line.positional[i];
   }
@@ -375,6 +380,41 @@ TEST(CommandLine, ReadsTheReadingAndFormatOptions) {
       {{"--threads=2x", "f"}, "error: --threads must be a number from 1 to 64, not '2x'"},
       {{"--quiet=1", "f"}, "error: --quiet takes no value"},
   });
+}
+
+TEST(CommandLine, ReadsTheShardOfManyInputs) {
+  const std::string refused =
+      "error: --shard must be I/N, the I-th of N parts with I from 1 to N, not ";
+  expectParsed({
+      {{"--shard=1/1", "--each", "f"}, "run mean last=12 coverage=0 shard=1/1 [f]"},
+      {{"--shard", "3/4", "--files-from=l"}, "run mean last=12 coverage=0 shard=3/4 []"},
+      {{"--each", "--shard=4294967295/4294967295"},
+       "run mean last=12 coverage=0 shard=4294967295/4294967295 []"},
+      {{"--each", "--shard=0/4"}, refused + "'0/4'"},
+      {{"--each", "--shard=5/4"}, refused + "'5/4'"},
+      {{"--each", "--shard=1/0"}, refused + "'1/0'"},
+      {{"--each", "--shard=1/2/3"}, refused + "'1/2/3'"},
+      {{"--each", "--shard=-1/2"}, refused + "'-1/2'"},
+      {{"--each", "--shard=1/ 2"}, refused + "'1/ 2'"},
+      {{"--each", "--shard=1/4294967296"}, refused + "'1/4294967296'"},
+      {{"--shard=1/2", "f"}, "error: --shard takes a part of the inputs of --each or --files-from"},
+  });
+}
+
+TEST(Shard, TakesContiguousSlicesThatDifferByAtMostOne) {
+  using Range = std::pair<std::size_t, std::size_t>;
+  const std::tuple<Shard, std::size_t, Range> cases[] = {
+      {{1, 1}, 7, {0, 7}},
+      {{2, 3}, 7, {2, 4}},
+      {{3, 3}, 7, {4, 7}},
+      {{1, 4}, 2, {0, 0}},
+      {{4, 4}, 2, {1, 2}},
+      {{4294967295u, 4294967295u}, 10, {9, 10}},
+      {{3, 4294967295u}, std::size_t{1} << 40, {512, 768}},
+  };
+  for (const auto& [shard, inputs, range] : cases) {
+    EXPECT_EQ(shard.range(inputs), range) << shard.index << "/" << shard.count << " of " << inputs;
+  }
 }
 
 #ifdef SKARVEL_README

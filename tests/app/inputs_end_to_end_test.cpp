@@ -2,6 +2,7 @@
 // many inputs in one run, with the run report.
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
 
 #include "end_to_end.hpp"
 
@@ -195,6 +196,63 @@ TEST_F(InputsEndToEnd, EachInputHasItsLineAndItsReport) {
   const std::string one = rawFile("one.jsonl");
   EXPECT_TRUE(one.starts_with("{\"bytes_read\":")) << one;
   EXPECT_EQ(std::count(one.begin(), one.end(), '\n'), 1);
+}
+
+// The shards of a list give their inputs what a run over the whole list gives them: console
+// lines, standard-error lines, outputs and report lines (but for the seconds), also where an
+// input of an earlier shard claims the outputs of a later one (a.dat, then b/../a.dat.gz).
+TEST_F(InputsEndToEnd, ShardsOfAListGiveWhatTheWholeListGives) {
+  std::filesystem::create_directories(folder.work() / "b");
+  for (const char* name : {"a.dat", "c.dat", "d.dat"}) {
+    writeFile(folder.work() / name, kInput);
+  }
+  writeFile(folder.work() / "warn.dat", "h\n2001 1 1 24 1\n2001 1 2 24 NA\n");
+  writeFile(folder.work() / "empty.dat", "h\n");
+  writeFile(folder.work() / "list.txt",
+            "a.dat\nwarn.dat\nmissing.dat\nb/../a.dat.gz\nc.dat\nempty.dat\nd.dat\n");
+  const std::vector<std::string> outputs = {"a.tat", "a.mat", "warn.tat", "warn.mat",  "c.tat",
+                                            "c.mat", "d.tat", "d.mat",    "empty.tat", "empty.mat"};
+  const auto run = [&](const std::string& shard, const std::string& report) {
+    std::vector<std::string> arguments = {"--files-from=list.txt", "--report=" + report};
+    if (!shard.empty()) {
+      arguments.push_back("--shard=" + shard);
+    }
+    return runTool(folder, arguments, SKARVEL_BINARY, "gzip -c -n a.dat > a.dat.gz && ");
+  };
+  const auto withoutSeconds = [&](const std::string& report) {
+    return std::regex_replace(rawFile(report), std::regex(",\"seconds\":[^,}]*"), "");
+  };
+  const ToolRun whole = run("", "whole.jsonl");
+  EXPECT_EQ(whole.status, 3);
+  std::vector<std::string> wholeOutputs;
+  for (const std::string& output : outputs) {
+    wholeOutputs.push_back(rawFile(output));
+    std::filesystem::remove(folder.work() / output);
+  }
+  std::string console = kBanner;
+  std::string diagnostics;
+  std::string reports;
+  int worst = 0;
+  for (const std::string shard : {"1/3", "2/3", "3/3"}) {
+    const ToolRun part = run(shard, "part.jsonl");
+    EXPECT_TRUE(part.console.starts_with(kBanner)) << shard;
+    console += part.console.substr(kBanner.size());
+    diagnostics += part.diagnostics;
+    reports += withoutSeconds("part.jsonl");
+    worst = part.status == 3 || worst == 3 ? 3 : std::max(worst, part.status);
+  }
+  EXPECT_EQ(console, whole.console);
+  EXPECT_EQ(diagnostics, whole.diagnostics);
+  EXPECT_EQ(reports, withoutSeconds("whole.jsonl"));
+  EXPECT_EQ(worst, whole.status);
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    EXPECT_EQ(rawFile(outputs[i]), wholeOutputs[i]) << outputs[i];
+  }
+  // More shards than inputs: some take none, and do nothing.
+  const ToolRun none = run("1/8", "none.jsonl");
+  EXPECT_EQ(none.status, 0);
+  EXPECT_EQ(none.console, kBanner);
+  EXPECT_EQ(rawFile("none.jsonl"), "");
 }
 
 #endif

@@ -35,6 +35,8 @@ const std::string kOptions =
     "                           own outputs; one line per input\n"
     "  --files-from=LIST        also read the inputs named in LIST, one per line (- for\n"
     "                           standard input); implies --each\n"
+    "  --shard=I/N              run only the I-th of N parts of the inputs of --each and\n"
+    "                           --files-from, I from 1 to N: a slice of the list\n"
     "  --report=FILE            write the run report to FILE: JSON Lines, one object per input\n"
     "  --header-rows=N          N header rows (default auto: detected), for every input\n"
     "  --columns=N              N value columns (default auto: detected), for every input\n"
