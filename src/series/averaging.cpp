@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "platform.hpp"
+
 namespace skarvel {
 
 namespace {
@@ -102,6 +104,11 @@ void readRowByFields(InputReader& input, RecordLoopState& state) {
 // Adds a row's accepted values to the open day. A value that is not accepted adds +0.0 and no
 // count: a sum that starts at +0.0 never becomes -0.0, so adding +0.0 leaves it as it is, and
 // the loop runs without a branch per value.
+// Built twice where the build can hold AVX2 code, the CPU choosing at load time: four columns at
+// a time is 8% of a wide run. Each column's sum takes its values in the same order either way.
+#if SKARVEL_PLATFORM_AVX2
+[[gnu::target_clones("avx2", "default")]]
+#endif
 void addRowToDay(PeriodValues& day, std::span<const double> values) {
   double* sums = day.sums.data();
   std::int64_t* counts = day.counts.data();
