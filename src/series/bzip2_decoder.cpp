@@ -11,9 +11,6 @@ namespace {
 
 class Bzip2Decoder final : public MemberDecoder {
  public:
-  Bzip2Decoder() = default;
-  Bzip2Decoder(const Bzip2Decoder&) = delete;
-  Bzip2Decoder& operator=(const Bzip2Decoder&) = delete;
   ~Bzip2Decoder() override { stop(); }
 
   bool restart() override {

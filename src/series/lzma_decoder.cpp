@@ -14,9 +14,6 @@ namespace {
 // the decoded stream.
 class XzDecoder final : public MemberDecoder {
  public:
-  XzDecoder() = default;
-  XzDecoder(const XzDecoder&) = delete;
-  XzDecoder& operator=(const XzDecoder&) = delete;
   ~XzDecoder() override { lzma_end(&stream_); }
 
   bool restart() override { return lzma_stream_decoder(&stream_, UINT64_MAX, 0) == LZMA_OK; }

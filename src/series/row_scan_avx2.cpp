@@ -74,11 +74,6 @@ SKARVEL_AVX2_INLINE std::uint64_t alignedWord(const char* token, std::uint32_t l
   return (word << shift) | (kZeroDigits & ((std::uint64_t{1} << shift) - 1));
 }
 
-// Four tokens, [starts[i], ends[i]) of the row's text, read as short plain numbers: at most
-// eight bytes, an optional sign first, digits with at most one point (none for `integers`), at
-// least one digit. Gives each one's digits as an integer, the digits behind its point, its sign,
-// and the lanes (bit i for token i) that are no such number and need the exact scans. Lanes from
-// `lanes` on are ignored.
 // The length and the aligned word of lane i's token; a lane from `lanes` on holds '0' bytes.
 SKARVEL_AVX2_INLINE long long laneLength(const std::uint32_t* starts, const std::uint32_t* ends,
                                          int i, int lanes) {
@@ -97,6 +92,11 @@ SKARVEL_AVX2_INLINE __m128i lowHalvesOf(__m256i lanes) {
       _mm256_permutevar8x32_epi32(lanes, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6)));
 }
 
+// Four tokens, [starts[i], ends[i]) of the row's text, read as short plain numbers: at most
+// eight bytes, an optional sign first, digits with at most one point (none for `integers`), at
+// least one digit. Gives each one's digits as an integer, the digits behind its point, its sign,
+// and the lanes (bit i for token i) that are no such number and need the exact scans. Lanes from
+// `lanes` on are ignored.
 struct GroupDigits {
   __m128i mantissas;
   __m128i fractionDigits;

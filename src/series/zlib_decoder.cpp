@@ -12,9 +12,6 @@ namespace {
 
 class ZlibGzipDecoder final : public MemberDecoder {
  public:
-  ZlibGzipDecoder() = default;
-  ZlibGzipDecoder(const ZlibGzipDecoder&) = delete;
-  ZlibGzipDecoder& operator=(const ZlibGzipDecoder&) = delete;
   ~ZlibGzipDecoder() override {
     if (started_) {
       inflateEnd(&stream_);
